@@ -1,0 +1,26 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds, and runs every test. Tests that need a window
+# get a private Xvfb server of their own.
+set -eu
+TARNWICK_ROOT="$(cd "$(dirname "$0")" && pwd)"
+source "$TARNWICK_ROOT/tools/setup.sh"
+
+install_missing_packages
+build_project "$TARNWICK_ROOT/build"
+
+# A free display number, so a second run beside a desktop or another Xvfb works.
+display=99
+while [ -e "/tmp/.X${display}-lock" ] || [ -e "/tmp/.X11-unix/X${display}" ]; do
+  display=$((display + 1))
+done
+Xvfb ":${display}" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+xvfb_pid=$!
+trap 'kill "$xvfb_pid" 2>/dev/null || true' EXIT
+for _ in $(seq 1 100); do
+  [ -e "/tmp/.X11-unix/X${display}" ] && break
+  sleep 0.1
+done
+export DISPLAY=":${display}"
+
+cd "$TARNWICK_ROOT/build"
+ctest --output-on-failure --parallel "$(nproc)" "$@"
