@@ -3,7 +3,7 @@
 
 # Debian packages the build, the content and the tests need.
 TARNWICK_PACKAGES=(
-  build-essential cmake pkg-config
+  build-essential cmake ninja-build pkg-config
   libglfw3-dev libglew-dev libgl1-mesa-dev libgl1-mesa-dri
   libassimp-dev libdevil-dev libopenal-dev libmpg123-dev libmp3lame-dev
   libgtest-dev libbenchmark-dev
@@ -29,7 +29,7 @@ install_missing_packages() {
 build_project() {
   local build_dir="$1"
   if [ ! -f "$build_dir/CMakeCache.txt" ]; then
-    cmake -S "$TARNWICK_ROOT" -B "$build_dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo
+    cmake -S "$TARNWICK_ROOT" -B "$build_dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
   fi
   cmake --build "$build_dir" --parallel "$(nproc)"
 }

@@ -1,0 +1,149 @@
+#include "test_support.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include <gtest/gtest.h>
+
+extern char** environ;
+
+namespace fs = std::filesystem;
+
+std::string sourcePath(const std::string& relative) { return std::string(TARNWICK_SOURCE_DIR) + "/" + relative; }
+std::string runPath(const std::string& relative) { return std::string(TARNWICK_RUN_DIR) + "/" + relative; }
+std::string demoBinary() { return TARNWICK_BINARY; }
+
+std::string makeScratchDir(const std::string& tag) {
+    static std::atomic<int> counter{0};
+    std::string path = "/tmp/tarnwick-test-" + tag + "-" + std::to_string(getpid()) + "-" +
+                       std::to_string(counter++);
+    fs::remove_all(path);
+    fs::create_directories(path);
+    return path;
+}
+
+void copyShaders(const std::string& dir) {
+    fs::create_directories(dir + "/shaders");
+    for (const auto& entry : fs::directory_iterator(sourcePath("shaders"))) {
+        fs::copy_file(entry.path(), dir + "/shaders/" + entry.path().filename().string(),
+                      fs::copy_options::overwrite_existing);
+    }
+}
+
+void writeFile(const std::string& path, const std::string& contents) {
+    fs::path p(path);
+    if (p.has_parent_path()) fs::create_directories(p.parent_path());
+    std::ofstream out(path, std::ios::binary);
+    out << contents;
+    if (!out) ADD_FAILURE() << "could not write " << path;
+}
+
+std::string readFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+void makeDirs(const std::string& path) { fs::create_directories(path); }
+
+ProcessResult runProgram(const std::string& program, const std::string& workingDir,
+                         double timeoutSeconds, const std::vector<std::string>& extraEnv,
+                         const std::vector<std::string>& args) {
+    ProcessResult result;
+    int pipeFds[2];
+    if (pipe(pipeFds) != 0) {
+        ADD_FAILURE() << "pipe failed";
+        return result;
+    }
+
+    // Build the child's environment before forking: nothing but exec after fork.
+    std::vector<std::string> env;
+    for (char** e = environ; *e; ++e) env.emplace_back(*e);
+    for (const std::string& extra : extraEnv) {
+        std::string name = extra.substr(0, extra.find('='));
+        for (auto it = env.begin(); it != env.end();) {
+            if (it->compare(0, name.size() + 1, name + "=") == 0) it = env.erase(it);
+            else ++it;
+        }
+        if (extra.size() > name.size() + 1) env.push_back(extra);
+    }
+    std::vector<char*> envp;
+    for (std::string& e : env) envp.push_back(e.data());
+    envp.push_back(nullptr);
+    std::string programCopy = program;
+    std::vector<std::string> argStore = args;
+    std::vector<char*> argv{programCopy.data()};
+    for (std::string& a : argStore) argv.push_back(a.data());
+    argv.push_back(nullptr);
+
+    pid_t pid = fork();
+    if (pid == 0) {
+        dup2(pipeFds[1], STDOUT_FILENO);
+        dup2(pipeFds[1], STDERR_FILENO);
+        close(pipeFds[0]);
+        close(pipeFds[1]);
+        if (chdir(workingDir.c_str()) != 0) _exit(126);
+        execve(program.c_str(), argv.data(), envp.data());
+        _exit(127);
+    }
+    close(pipeFds[1]);
+
+    auto deadline = std::chrono::steady_clock::now() +
+                    std::chrono::milliseconds(static_cast<long>(timeoutSeconds * 1000));
+    char buffer[4096];
+    for (;;) {
+        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                        deadline - std::chrono::steady_clock::now()).count();
+        if (left <= 0) {
+            result.timedOut = true;
+            kill(pid, SIGKILL);
+            break;
+        }
+        pollfd pfd{pipeFds[0], POLLIN, 0};
+        int ready = poll(&pfd, 1, static_cast<int>(std::min<long>(left, 200)));
+        if (ready > 0) {
+            ssize_t n = read(pipeFds[0], buffer, sizeof buffer);
+            if (n <= 0) break;  // the child closed its end: it is ending
+            result.output.append(buffer, static_cast<size_t>(n));
+        }
+    }
+    // Drain whatever is left after the child ended.
+    for (;;) {
+        ssize_t n = read(pipeFds[0], buffer, sizeof buffer);
+        if (n <= 0) break;
+        result.output.append(buffer, static_cast<size_t>(n));
+    }
+    close(pipeFds[0]);
+
+    int status = 0;
+    waitpid(pid, &status, 0);
+    if (WIFEXITED(status)) {
+        result.exited = !result.timedOut;
+        result.exitCode = WEXITSTATUS(status);
+    } else if (WIFSIGNALED(status)) {
+        result.signal = WTERMSIG(status);
+    }
+    return result;
+}
+
+int countOccurrences(const std::string& text, const std::string& needle) {
+    if (needle.empty()) return 0;
+    int count = 0;
+    for (size_t pos = text.find(needle); pos != std::string::npos; pos = text.find(needle, pos + needle.size())) {
+        ++count;
+    }
+    return count;
+}

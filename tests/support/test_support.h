@@ -1,0 +1,39 @@
+// Helpers for the end-to-end tests: scratch working folders holding the real
+// shaders, and running the real demo binary in them with a time limit.
+#pragma once
+
+#include <string>
+#include <vector>
+
+// Where the source tree, the run folder and the demo binary are.
+std::string sourcePath(const std::string& relative);
+std::string runPath(const std::string& relative);
+std::string demoBinary();
+
+// A fresh empty folder under /tmp, unique per call; left behind for inspection.
+std::string makeScratchDir(const std::string& tag);
+
+// Copies the eight real shader files into dir/shaders.
+void copyShaders(const std::string& dir);
+
+void writeFile(const std::string& path, const std::string& contents);
+std::string readFile(const std::string& path);
+void makeDirs(const std::string& path);
+
+struct ProcessResult {
+    int exitCode = -1;       // valid when exited
+    bool exited = false;     // false: killed by a signal or by the time limit
+    int signal = 0;          // the signal that ended it, if any
+    bool timedOut = false;
+    std::string output;      // standard output and standard error, interleaved
+};
+
+// Runs program with no arguments in workingDir; extraEnv entries ("NAME=value")
+// are added to (or replace) the environment; "NAME=" with nothing after the '='
+// removes NAME. Kills the process after timeoutSeconds.
+ProcessResult runProgram(const std::string& program, const std::string& workingDir,
+                         double timeoutSeconds, const std::vector<std::string>& extraEnv = {},
+                         const std::vector<std::string>& args = {});
+
+// Number of non-overlapping occurrences of needle in text.
+int countOccurrences(const std::string& text, const std::string& needle);
