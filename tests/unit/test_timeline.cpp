@@ -1,0 +1,240 @@
+// The timeline's events, the end of the run, the keys and their debounce.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <sstream>
+#include <vector>
+
+#include "app/platform.h"
+#include "app/timeline.h"
+
+namespace {
+
+// What one frame saw right after the timeline advanced.
+struct FrameRecord {
+    double whole;
+    bool goOn;
+    RunState state;
+};
+
+// Runs the timeline with a fixed frame length until it ends (or maxFrames).
+std::vector<FrameRecord> runAtFrameRate(double framesPerSecond, int maxFrames = 200000) {
+    RunState state;
+    startTimeline(state, 0.0);
+    std::vector<FrameRecord> frames;
+    for (int frame = 1; frame <= maxFrames; ++frame) {
+        bool goOn = advanceTimeline(state, frame / framesPerSecond);
+        frames.push_back({std::floor(state.timelineTicks), goOn, state});
+        if (!goOn) break;
+        std::ostringstream ignored;
+        handleKeys(state, KeyStates{}, ignored);
+    }
+    return frames;
+}
+
+TEST(Timeline, FastFramesApplyEachEventOnEveryFrameOfItsTick) {
+    std::vector<FrameRecord> frames = runAtFrameRate(200.0);
+
+    int zapFrames = 0;
+    for (const FrameRecord& f : frames) {
+        if (f.whole == kZapTick) {
+            ++zapFrames;
+            EXPECT_EQ(f.state.zapCounter, 0) << "the zap is re-armed on every frame of its tick";
+        }
+        if (f.whole < kRevealTick) {
+            EXPECT_EQ(f.state.hiddenMeshCount, 5);
+            EXPECT_TRUE(f.state.motionBlurEnabled);
+            EXPECT_FALSE(f.state.bloomEnabled);
+        } else if (f.whole < kSwitchBackTick) {
+            EXPECT_EQ(f.state.hiddenMeshCount, 0);
+            EXPECT_FALSE(f.state.motionBlurEnabled);
+            EXPECT_TRUE(f.state.bloomEnabled);
+        } else {
+            EXPECT_TRUE(f.state.motionBlurEnabled);
+            EXPECT_FALSE(f.state.bloomEnabled);
+        }
+    }
+    EXPECT_EQ(zapFrames, 4);
+
+    // The first frame whose whole tick is 6735 ends the run, at 134.7 s.
+    ASSERT_FALSE(frames.back().goOn);
+    EXPECT_EQ(frames.back().whole, kEndTick);
+    EXPECT_TRUE(frames[frames.size() - 2].goOn);
+    EXPECT_NEAR(frames.size() / 200.0, 134.7, 1.0 / 200.0);
+}
+
+TEST(Timeline, SlowFramesStillSeeEveryEventAndTheEnd) {
+    // 7.7 frames per second: each frame spans about 6.5 ticks, so the exact
+    // event ticks are mostly jumped over.
+    std::vector<FrameRecord> frames = runAtFrameRate(7.7);
+    bool zapped = false, revealed = false, switchedBack = false;
+    for (size_t i = 1; i < frames.size(); ++i) {
+        double before = frames[i - 1].whole;
+        double whole = frames[i].whole;
+        if (before < kZapTick && whole >= kZapTick) {
+            EXPECT_EQ(frames[i].state.zapCounter, 0);
+            zapped = true;
+        }
+        if (before < kRevealTick && whole >= kRevealTick) {
+            EXPECT_EQ(frames[i].state.hiddenMeshCount, 0);
+            EXPECT_TRUE(frames[i].state.bloomEnabled);
+            EXPECT_FALSE(frames[i].state.motionBlurEnabled);
+            revealed = true;
+        }
+        if (before < kSwitchBackTick && whole >= kSwitchBackTick) {
+            EXPECT_TRUE(frames[i].state.motionBlurEnabled);
+            EXPECT_FALSE(frames[i].state.bloomEnabled);
+            switchedBack = true;
+        }
+    }
+    EXPECT_TRUE(zapped);
+    EXPECT_TRUE(revealed);
+    EXPECT_TRUE(switchedBack);
+
+    ASSERT_FALSE(frames.back().goOn);
+    EXPECT_GE(frames.back().whole, kEndTick);
+    EXPECT_LT(frames[frames.size() - 2].whole, kEndTick);
+}
+
+TEST(Timeline, TenFramesPerSecondZapsAndRevealsOnTheSameFrame) {
+    // At 10 fps each frame spans five ticks: the zap tick is jumped over on
+    // the frame that reaches the reveal, and both apply on that one frame.
+    std::vector<FrameRecord> frames = runAtFrameRate(10.0);
+    auto revealFrame = std::find_if(frames.begin(), frames.end(),
+                                    [](const FrameRecord& f) { return f.whole >= kRevealTick; });
+    ASSERT_NE(revealFrame, frames.end());
+    EXPECT_LT(revealFrame->whole, kRevealTick + 5);
+    EXPECT_EQ(revealFrame->state.zapCounter, 0);
+    EXPECT_EQ(revealFrame->state.hiddenMeshCount, 0);
+    // The sum of 0.1 s deltas lands a hair below 6735 on frame 1347, so the
+    // run ends one frame later: within one frame of 134.7 s either way.
+    EXPECT_GE(frames.back().whole, kEndTick);
+    EXPECT_LT(frames.back().whole, kEndTick + 5);
+    EXPECT_NEAR(frames.size() / 10.0, 134.7, 0.1 + 1e-9);
+}
+
+TEST(Timeline, OneLongFrameAppliesCrossedEventsInTickOrder) {
+    RunState state;
+    startTimeline(state, 0.0);
+    ASSERT_TRUE(advanceTimeline(state, 1060.0 / 50.0));
+    state.zapCounter = 31;
+    // One stalled frame from tick 1060 to tick 6300: zap, reveal, switch back.
+    ASSERT_TRUE(advanceTimeline(state, 6300.0 / 50.0));
+    EXPECT_EQ(state.zapCounter, 0);
+    EXPECT_EQ(state.hiddenMeshCount, 0);
+    EXPECT_TRUE(state.motionBlurEnabled) << "the switch back comes after the reveal";
+    EXPECT_FALSE(state.bloomEnabled);
+    // A stall past the end ends the run even though tick 6735 itself was never seen.
+    EXPECT_FALSE(advanceTimeline(state, 7000.0 / 50.0));
+}
+
+TEST(Timeline, EventsOverwriteKeyFlagsOnlyOnTheirOwnTick) {
+    RunState state;
+    startTimeline(state, 0.0);
+    ASSERT_TRUE(advanceTimeline(state, 2000.0 / 50.0));
+    ASSERT_TRUE(state.bloomEnabled);
+    state.bloomEnabled = false;  // as key B would
+    ASSERT_TRUE(advanceTimeline(state, 2001.0 / 50.0));
+    EXPECT_FALSE(state.bloomEnabled);
+}
+
+// Holds the given keys for `frames` frames and returns the console text.
+std::string holdKeys(RunState& state, KeyStates keys, int frames, std::vector<int>* toggleFrames = nullptr) {
+    std::ostringstream out;
+    for (int frame = 1; frame <= frames; ++frame) {
+        std::string before = out.str();
+        handleKeys(state, keys, out);
+        if (toggleFrames && out.str() != before) toggleFrames->push_back(frame);
+    }
+    return out.str();
+}
+
+TEST(Keys, HeldTogglesFirstOnFrame32ThenEvery31Frames) {
+    RunState state;
+    KeyStates keys;
+    keys.m = kKeyPressed;
+    std::vector<int> toggles;
+    std::string text = holdKeys(state, keys, 100, &toggles);
+    EXPECT_EQ(toggles, (std::vector<int>{32, 63, 94}));
+    EXPECT_EQ(text, "0 MB\n1 MB\n0 MB\n");
+    EXPECT_FALSE(state.motionBlurEnabled);
+
+    RunState bloomState;
+    KeyStates b;
+    b.b = kKeyPressed;
+    toggles.clear();
+    text = holdKeys(bloomState, b, 40, &toggles);
+    EXPECT_EQ(toggles, (std::vector<int>{32}));
+    EXPECT_EQ(text, "1 BL\n");
+}
+
+TEST(Keys, ZapWorksOnTheFirstFrameAndCountsFrom1) {
+    RunState state;
+    KeyStates keys;
+    keys.z = kKeyPressed;
+    std::ostringstream out;
+    handleKeys(state, keys, out);
+    EXPECT_EQ(out.str(), "ZAP\n");
+    // The next frame's composite sees 1: the counter was counted after the key.
+    EXPECT_EQ(state.zapCounter, 1);
+    std::vector<int> toggles;
+    holdKeys(state, keys, 40, &toggles);
+    EXPECT_EQ(toggles, (std::vector<int>{31}));
+}
+
+TEST(Keys, OnlyAPressCountsNotARepeatState) {
+    RunState state;
+    state.motionBlurKeyCounter = 50;
+    KeyStates keys;
+    keys.m = 2;  // GLFW_REPEAT
+    std::ostringstream out;
+    handleKeys(state, keys, out);
+    EXPECT_EQ(out.str(), "");
+    EXPECT_TRUE(state.motionBlurEnabled);
+}
+
+TEST(Keys, EscapeAndClosedWindowEndTheRunButTheFrameFinishes) {
+    RunState state;
+    state.bloomKeyCounter = 40;
+    KeyStates keys;
+    keys.escape = kKeyPressed;
+    keys.b = kKeyPressed;
+    std::ostringstream out;
+    handleKeys(state, keys, out);
+    EXPECT_FALSE(state.running);
+    EXPECT_EQ(out.str(), "1 BL\n") << "keys are still handled on the Escape frame";
+
+    RunState closed;
+    KeyStates closedKeys;
+    closedKeys.windowOpen = false;
+    handleKeys(closed, closedKeys, out);
+    EXPECT_FALSE(closed.running);
+
+    RunState open;
+    handleKeys(open, KeyStates{}, out);
+    EXPECT_TRUE(open.running);
+}
+
+TEST(Keys, CountersPast100000BecomeReadyNotZero) {
+    RunState state;
+    state.motionBlurKeyCounter = 100000;
+    state.bloomKeyCounter = 99999;
+    state.zapCounter = 100000;
+    std::ostringstream out;
+    handleKeys(state, KeyStates{}, out);
+    EXPECT_EQ(state.motionBlurKeyCounter, 31);
+    EXPECT_EQ(state.bloomKeyCounter, 100000);
+    EXPECT_EQ(state.zapCounter, 31);
+}
+
+TEST(Keys, FirstPressBeforeTheRevealSwitchesMotionBlurOff) {
+    RunState state;
+    std::ostringstream out;
+    for (int frame = 1; frame < 100; ++frame) handleKeys(state, KeyStates{}, out);
+    KeyStates keys;
+    keys.m = kKeyPressed;
+    handleKeys(state, keys, out);
+    EXPECT_EQ(out.str(), "0 MB\n");
+}
+
+}  // namespace
