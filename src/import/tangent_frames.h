@@ -32,4 +32,25 @@ struct TangentFrames {
     std::vector<Vec3> bitangents;  // vertexCount entries
 };
 
+// Both arrays come back with vertexCount entries; a vertex that no usable face
+// references keeps (0, 0, 0). Faces with fewer than three indices, or with an
+// index outside the mesh, are skipped. Where the texture mapping gives no
+// direction (no coordinates, a flat mapping, a tangent along the normal) the
+// vertex gets a fallback frame perpendicular to its normal, so the shader never
+// sees a non-finite frame. Null positions or normals give all-zero arrays.
 TangentFrames computeTangentFrames(const TangentInput& mesh);
+
+// Vertices with exactly equal positions (-0 equals +0, a NaN component matches
+// nothing). Groups come in the order of their first vertex, members in vertex
+// order: group g holds members[groupStart[g]] up to members[groupStart[g + 1]].
+struct PositionGroups {
+    std::vector<std::size_t> groupStart;  // group count + 1 entries
+    std::vector<std::size_t> members;     // every vertex exactly once
+};
+
+// Hashes the positions: expected linear time, what computeTangentFrames uses.
+PositionGroups groupPositions(const Vec3* positions, std::size_t count);
+
+// Compares each vertex with the first vertex of every group so far: quadratic,
+// kept as the plain statement of the grouping that the fast one must match.
+PositionGroups groupPositionsReference(const Vec3* positions, std::size_t count);
