@@ -1,0 +1,294 @@
+// The camera and light rigs with the demo's own path data, on a virtual clock:
+// the stored entries, the first frame, the arrival times, the light's swing in
+// its first segment, and rigs whose paths have too few points.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <iostream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "app/platform.h"
+#include "camera/camera_rig.h"
+#include "camera/path_data.h"
+
+namespace {
+
+double virtualSeconds = 0.0;
+double readVirtualClock() { return virtualSeconds; }
+
+// 1/64 s is exact in binary: 0.78125 ticks per frame.
+constexpr double kFrameSeconds = 1.0 / 64.0;
+constexpr double kFrameTicks = kFrameSeconds * 50.0;
+constexpr double kPi = 3.14159265358979323846;
+
+struct CoutCapture {
+    std::ostringstream text;
+    std::streambuf* previous;
+    CoutCapture() : previous(std::cout.rdbuf(text.rdbuf())) {}
+    ~CoutCapture() { std::cout.rdbuf(previous); }
+};
+
+uint32_t bits(float f) {
+    uint32_t b;
+    std::memcpy(&b, &f, sizeof b);
+    return b;
+}
+
+bool isIdentity(const Mat4& m) {
+    Mat4 identity;
+    return std::memcmp(m.m, identity.m, sizeof m.m) == 0;
+}
+
+float distance(Vec3 a, Vec3 b) { return length(a - b); }
+
+// A view matrix is [R | −R·eye] with the rows of R being s, u and −f.
+Vec3 eyeFromView(const Mat4& m) {
+    return {-(m[0] * m[12] + m[1] * m[13] + m[2] * m[14]),
+            -(m[4] * m[12] + m[5] * m[13] + m[6] * m[14]),
+            -(m[8] * m[12] + m[9] * m[13] + m[10] * m[14])};
+}
+Vec3 forwardFromView(const Mat4& m) { return {-m[2], -m[6], -m[10]}; }
+
+// Near the first point's eye, looking nearly at its target (the origin).
+void expectNearTheFirstView(const Mat4& view) {
+    const Vec3 eye{-2000, -2000, 2000};
+    EXPECT_LT(distance(eyeFromView(view), eye), 20.0f);
+    Vec3 forward = normalize(Vec3{} - eye);
+    EXPECT_LT(distance(forwardFromView(view), forward), 3e-3f);
+    // With up +Z the side axis is horizontal, and the view's up is world +Z
+    // with the viewing direction taken out.
+    EXPECT_EQ(view[8], 0.0f);
+    Vec3 up = normalize(Vec3{0, 0, 1} - forward * dot(Vec3{0, 0, 1}, forward));
+    EXPECT_LT(distance(Vec3{view[1], view[5], view[9]}, up), 3e-3f);
+}
+
+Vec3 eyeOf(const ControlPoint<6>& p) { return {p.payload[0], p.payload[1], p.payload[2]}; }
+Vec3 targetOf(const ControlPoint<6>& p) { return {p.payload[3], p.payload[4], p.payload[5]}; }
+Vec3 positionOf(const ControlPoint<3>& p) { return {p.payload[0], p.payload[1], p.payload[2]}; }
+
+// The start-up order: both rigs initialised at 0 s, then both paths built.
+struct RigTest : ::testing::Test {
+    std::string buildOutput;
+    void SetUp() override {
+        platform.readClock = readVirtualClock;
+        virtualSeconds = 0.0;
+        cameraRig = CameraRig{};
+        lightRig = LightRig{};
+        cameraRig.init();
+        lightRig.init();
+        CoutCapture out;
+        buildCameraPath();
+        buildLightPath();
+        buildOutput = out.text.str();
+    }
+    void step() {
+        virtualSeconds += kFrameSeconds;
+        cameraRig.update();
+        lightRig.update();
+    }
+};
+
+}  // namespace
+
+TEST(PathData, DurationsAddUpToTheTimelineEvents) {
+    int sum = 0;
+    for (int i = 0; i < 12; ++i) sum += kCameraPoints[i].ticks;
+    EXPECT_EQ(sum, 1070) << "point 13 is reached when the hidden meshes appear";
+    for (int i = 12; i < 23; ++i) sum += kCameraPoints[i].ticks;
+    EXPECT_EQ(sum, 6370);
+    for (int i = 23; i < 27; ++i) sum += kCameraPoints[i].ticks;
+    EXPECT_EQ(sum, 6710);
+
+    int lightSum = 0;
+    for (int i = 0; i < 24; ++i) lightSum += kLightPoints[i].ticks;
+    EXPECT_EQ(lightSum, 6095);
+
+    // From the third point on the eye stays between heights 75 and 150.
+    for (int i = 2; i < kCameraPointCount; ++i) {
+        EXPECT_GE(kCameraPoints[i].eye.z, 75.0f) << i;
+        EXPECT_LE(kCameraPoints[i].eye.z, 150.0f) << i;
+    }
+    for (const LightPathPoint& p : kLightPoints) EXPECT_EQ(p.position.z, 125.0f);
+
+    // Points 24 to 28 circle the scene counter-clockwise seen from above, at
+    // height 75, all looking at (0, 0, 50).
+    double previousAngle = std::atan2(kCameraPoints[23].eye.y, kCameraPoints[23].eye.x);
+    for (int i = 23; i < 28; ++i) {
+        const CameraPathPoint& p = kCameraPoints[i];
+        if (i > 23) {
+            double angle = std::atan2(p.eye.y, p.eye.x);
+            if (angle < previousAngle) angle += 2.0 * kPi;
+            EXPECT_GT(angle - previousAngle, 0.0) << "point " << i + 1;
+            EXPECT_LT(angle - previousAngle, kPi) << "point " << i + 1;
+            previousAngle = angle;
+        }
+        EXPECT_EQ(p.eye.z, 75.0f);
+        EXPECT_EQ(p.target.x, 0.0f);
+        EXPECT_EQ(p.target.y, 0.0f);
+        EXPECT_EQ(p.target.z, 50.0f);
+    }
+    EXPECT_EQ(kCameraPoints[12].eye.x, -335.0f);
+    EXPECT_EQ(kCameraPoints[12].target.y, 250.0f);
+    EXPECT_EQ(kCameraPoints[13].target.y, -167.5f);
+}
+
+TEST_F(RigTest, BuiltPathsHoldEveryPointBetweenTheEndCopies) {
+    EXPECT_EQ(buildOutput, "") << "neither finishPath may warn";
+
+    const std::vector<ControlPoint<6>>& cam = cameraRig.path.points;
+    ASSERT_EQ(cam.size(), 30u);
+    EXPECT_EQ(cam[0].ticks, 1);
+    EXPECT_EQ(cam[29].ticks, 1);
+    EXPECT_EQ(cam[0].payload, cam[1].payload);
+    EXPECT_EQ(cam[29].payload, cam[28].payload);
+    for (int i = 0; i < kCameraPointCount; ++i) {
+        const CameraPathPoint& row = kCameraPoints[i];
+        const ControlPoint<6>& e = cam[i + 1];
+        const ControlPointPath<6>::Payload expected{row.eye.x,    row.eye.y,    row.eye.z,
+                                                row.target.x, row.target.y, row.target.z};
+        EXPECT_EQ(e.payload, expected) << "point " << i + 1;
+        EXPECT_EQ(e.ticks, row.ticks) << "point " << i + 1;
+    }
+    EXPECT_EQ(eyeOf(cam[1]).x, -2000.0f);
+    EXPECT_EQ(eyeOf(cam[1]).z, 2000.0f);
+    EXPECT_EQ(eyeOf(cam[28]).y, -555.0f);
+
+    const std::vector<ControlPoint<3>>& light = lightRig.path.points;
+    ASSERT_EQ(light.size(), 27u);
+    for (int i : {0, 26}) {
+        EXPECT_EQ(light[i].ticks, 1);
+        EXPECT_EQ(light[i].payload, (ControlPointPath<3>::Payload{0, 0, 125}));
+    }
+    for (int i = 0; i < kLightPointCount; ++i) {
+        EXPECT_EQ(light[i + 1].ticks, kLightPoints[i].ticks) << "point " << i + 1;
+        EXPECT_EQ(positionOf(light[i + 1]).x, kLightPoints[i].position.x) << "point " << i + 1;
+        EXPECT_EQ(positionOf(light[i + 1]).y, kLightPoints[i].position.y) << "point " << i + 1;
+    }
+}
+
+TEST_F(RigTest, BeforeAndAtTheFirstUpdate) {
+    EXPECT_TRUE(isIdentity(cameraRig.viewMatrix));
+    EXPECT_TRUE(isIdentity(cameraRig.projMatrix));
+    EXPECT_EQ(lightRig.position.x, 0.0f);
+    EXPECT_EQ(lightRig.position.y, 0.0f);
+    EXPECT_EQ(lightRig.position.z, 0.0f);
+    EXPECT_EQ(cameraRig.viewportWidth, 1024);
+    EXPECT_EQ(cameraRig.viewportHeight, 768);
+
+    CoutCapture out;
+    step();
+    EXPECT_EQ(out.text.str(), "");
+    EXPECT_EQ(cameraRig.path.segment, 0);
+    EXPECT_EQ(cameraRig.path.u, static_cast<float>(kFrameTicks / 90.0));
+
+    const Mat4& p = cameraRig.projMatrix;
+    EXPECT_EQ(bits(p[0]), bits(1.299038052558899f));
+    EXPECT_EQ(bits(p[5]), bits(1.732050895690918f));
+    EXPECT_EQ(bits(p[10]), bits(-1.0002000331878662f));
+    EXPECT_EQ(bits(p[11]), bits(-1.0f));
+    EXPECT_EQ(bits(p[14]), bits(-2.000200033187866f));
+    for (int i : {1, 2, 3, 4, 6, 7, 8, 9, 12, 13, 15}) EXPECT_EQ(p[i], 0.0f) << i;
+
+    EXPECT_FALSE(isIdentity(cameraRig.viewMatrix));
+    expectNearTheFirstView(cameraRig.viewMatrix);
+
+    EXPECT_NEAR(lightRig.position.x, 0.0f, 1e-3f);
+    EXPECT_NEAR(lightRig.position.y, 0.0f, 1e-3f);
+    EXPECT_NEAR(lightRig.position.z, 125.0f, 1e-3f);
+}
+
+TEST_F(RigTest, CameraReachesPoints13And24OnTimeAndWrapsAtTheEnd) {
+    // Segment k runs from stored entry k + 1 to k + 2, so the camera has
+    // reached point n (entry n) when it steps into segment n − 1. Each step
+    // may lag its nominal tick by up to one frame per segment before it.
+    double reached13 = -1.0, reached24 = -1.0, wrapped = -1.0;
+    int previousSegment = 0;
+    for (int frame = 1; frame <= 9000 && wrapped < 0.0; ++frame) {
+        step();
+        int segment = cameraRig.path.segment;
+        double ticks = virtualSeconds * 50.0;
+        if (segment == 12 && reached13 < 0.0) {
+            reached13 = ticks;
+            // One frame into the segment from point 13 towards point 14.
+            Vec3 eye = eyeOf(cameraRig.path.p1);
+            EXPECT_EQ(eye.x, -335.0f);
+            EXPECT_EQ(targetOf(cameraRig.path.p1).x, 250.0f);
+        }
+        if (segment == 23 && reached24 < 0.0) reached24 = ticks;
+        if (segment == 0 && previousSegment == 26) wrapped = ticks;
+        previousSegment = segment;
+    }
+    EXPECT_GE(reached13, 1070.0);
+    EXPECT_LE(reached13, 1070.0 + 13 * kFrameTicks);
+    EXPECT_GE(reached24, 6370.0);
+    EXPECT_LE(reached24, 6370.0 + 24 * kFrameTicks);
+    EXPECT_GE(wrapped, 6710.0);
+    EXPECT_LE(wrapped, 6710.0 + 28 * kFrameTicks);
+
+    // After the wrap it is back high above, near the first view again.
+    expectNearTheFirstView(cameraRig.viewMatrix);
+}
+
+TEST_F(RigTest, LightSwingsOutOfItsFirstSegmentAndBack) {
+    const Vec3 a{0, 0, 125}, b{210, -85, 125};
+    // At u = 2/3 the spline sits at A + (c3/2)(B − A) with c3 = −4/27.
+    const Vec3 farthest = a - (b - a) * (2.0f / 27.0f);
+
+    float farthestDistance = 0.0f, uAtFarthest = 0.0f;
+    Vec3 at{};
+    while (lightRig.path.segment <= 0) {
+        step();
+        if (lightRig.path.segment != 0) break;
+        float d = distance(lightRig.position, a);
+        if (d > farthestDistance) {
+            farthestDistance = d;
+            uAtFarthest = lightRig.path.u;
+            at = lightRig.position;
+        }
+    }
+    EXPECT_NEAR(uAtFarthest, 2.0f / 3.0f, 2.0f * kFrameTicks / 1030.0f);
+    EXPECT_NEAR(at.x, farthest.x, 0.01f);
+    EXPECT_NEAR(at.y, farthest.y, 0.01f);
+    EXPECT_NEAR(at.z, 125.0f, 1e-3f);
+    EXPECT_NEAR(at.x, -15.56f, 0.01f);
+    EXPECT_NEAR(at.y, 6.30f, 0.01f);
+    // It swings away from B, not towards it, and is home again by the step.
+    EXPECT_LT(at.x, 0.0f);
+    EXPECT_EQ(lightRig.path.segment, 1);
+    EXPECT_LT(distance(lightRig.position, a), 1.5f);
+}
+
+TEST(RigsWithTooFewPoints, KeepTheirInitialOutputsAndSayWhyEveryFrame) {
+    platform.readClock = readVirtualClock;
+    virtualSeconds = 0.0;
+    CameraRig camera;
+    LightRig light;
+    CoutCapture out;
+    camera.init();
+    light.init();
+    camera.path.addControlPoint({1, 2, 3, 4, 5, 6}, 50);
+    camera.path.finishPath();
+    light.path.finishPath();  // no points at all
+    EXPECT_EQ(out.text.str(),
+              "Warning: too little control points! Add more points!\n"
+              "Warning: too little control points! Add more points!\n");
+
+    out.text.str("");
+    for (int frame = 1; frame <= 4; ++frame) {
+        virtualSeconds = frame * 0.25;
+        camera.update();
+        light.update();
+    }
+    std::string expected;
+    for (int i = 0; i < 8; ++i) expected += "Not enough control points for camera!\n";
+    EXPECT_EQ(out.text.str(), expected);
+    EXPECT_TRUE(isIdentity(camera.viewMatrix));
+    EXPECT_TRUE(isIdentity(camera.projMatrix));
+    EXPECT_EQ(light.position.x, 0.0f);
+    EXPECT_EQ(light.position.z, 0.0f);
+    EXPECT_EQ(camera.path.lastTime, 1.0);
+}
