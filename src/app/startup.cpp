@@ -1,0 +1,45 @@
+#include "app/startup.h"
+
+#include <GL/glew.h>
+
+#include <iostream>
+
+#include "app/timeline.h"
+#include "audio/music_player.h"
+#include "camera/camera_rig.h"
+#include "import/scene.h"
+#include "render/render_targets.h"
+#include "shading/programs.h"
+
+Scene* mainScene = nullptr;
+Scene* streetScene = nullptr;
+
+void startUp() {
+    // Nothing ever changes these again: every pass, full-screen ones included,
+    // runs with depth testing and back-face culling on.
+    glEnable(GL_DEPTH_TEST);
+    glEnable(GL_CULL_FACE);
+    glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
+    glViewport(0, 0, 1024, 768);
+
+    mainScene = new Scene();
+    streetScene = new Scene();
+
+    initMusic();
+    buildShaderPrograms();
+    createRenderTargets();
+
+    // Both files are always tried, so a broken street scene is reported even
+    // when the main one loads, and the other way round.
+    bool mainLoaded = mainScene->loadScene("scene/main2.DAE");
+    bool streetLoaded = streetScene->loadScene("scene/StreetScene.DAE");
+    if (!mainLoaded || !streetLoaded) {
+        std::cout << "Scenes could not be loaded!" << std::endl;
+        runState.running = false;
+    }
+
+    cameraRig = CameraRig();
+    cameraRig.init();
+    lightRig = LightRig();
+    lightRig.init();
+}

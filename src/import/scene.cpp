@@ -1,0 +1,127 @@
+#include "import/scene.h"
+
+#include <GL/glew.h>
+#include <assimp/material.h>
+#include <assimp/mesh.h>
+#include <assimp/postprocess.h>
+#include <assimp/scene.h>
+
+#include <assimp/Importer.hpp>
+
+#include "import/tangent_frames.h"
+
+static_assert(kSceneImportFlags == (aiProcess_CalcTangentSpace | aiProcess_OptimizeGraph),
+              "the import asks for tangent space and graph optimisation only");
+
+namespace {
+
+// One attribute buffer of three floats per vertex, owned by the bound vertex array.
+void uploadAttribute(GLuint location, const void* data, unsigned vertexCount) {
+    GLuint buffer = 0;
+    glGenBuffers(1, &buffer);
+    glBindBuffer(GL_ARRAY_BUFFER, buffer);
+    glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(vertexCount) * 12, data, GL_STATIC_DRAW);
+    glVertexAttribPointer(location, 3, GL_FLOAT, GL_FALSE, 0, nullptr);
+    glEnableVertexAttribArray(location);
+}
+
+Vec3 materialColor(const aiMaterial* material, const char* key, unsigned type, unsigned index) {
+    aiColor4D color;
+    if (aiGetMaterialColor(material, key, type, index, &color) != AI_SUCCESS) return Vec3{};
+    return Vec3{color.r, color.g, color.b};
+}
+
+bool materialTexture(const aiMaterial* material, aiTextureType type, aiString& path) {
+    return aiGetMaterialTexture(material, type, 0, &path) == AI_SUCCESS;
+}
+
+TangentFrames meshTangentFrames(const aiMesh* mesh) {
+    // aiVector3D is three floats, laid out like Vec3.
+    static_assert(sizeof(aiVector3D) == sizeof(Vec3), "aiVector3D and Vec3 share a layout");
+    std::vector<TangentFace> faces(mesh->mNumFaces);
+    for (unsigned f = 0; f < mesh->mNumFaces; ++f) {
+        faces[f] = TangentFace{mesh->mFaces[f].mNumIndices, mesh->mFaces[f].mIndices};
+    }
+    TangentInput input;
+    input.vertexCount = mesh->mNumVertices;
+    input.positions = reinterpret_cast<const Vec3*>(mesh->mVertices);
+    input.normals = reinterpret_cast<const Vec3*>(mesh->mNormals);
+    input.texCoords = mesh->HasTextureCoords(0) ? reinterpret_cast<const Vec3*>(mesh->mTextureCoords[0]) : nullptr;
+    input.faceCount = faces.size();
+    input.faces = faces.data();
+    return computeTangentFrames(input);
+}
+
+}  // namespace
+
+bool Scene::loadScene(const char* path) {
+    Assimp::Importer importer;
+    const aiScene* scene = importer.ReadFile(path, kSceneImportFlags);
+    // The last mesh marks the centroid, so a file without meshes cannot be used.
+    if (scene == nullptr || scene->mNumMeshes == 0) return false;
+
+    for (unsigned i = 0; i + 1 < scene->mNumMeshes; ++i) {
+        const aiMesh* mesh = scene->mMeshes[i];
+        const unsigned count = mesh->mNumVertices;
+        SceneMesh record;
+
+        glGenVertexArrays(1, &record.vertexArray);
+        glBindVertexArray(record.vertexArray);
+        uploadAttribute(0, mesh->mVertices, count);
+        const bool hasNormals = mesh->HasNormals() && count > 0;
+        if (hasNormals) uploadAttribute(1, mesh->mNormals, count);
+        if (mesh->HasTextureCoords(0) && count > 0) uploadAttribute(2, mesh->mTextureCoords[0], count);
+        if (hasNormals) {
+            // Working storage only: the buffers hold the lasting copy.
+            TangentFrames frames = meshTangentFrames(mesh);
+            uploadAttribute(3, frames.tangents.data(), count);
+            uploadAttribute(4, frames.bitangents.data(), count);
+        }
+
+        const aiMaterial* material = scene->mMaterials[mesh->mMaterialIndex];
+        record.diffuse = materialColor(material, AI_MATKEY_COLOR_DIFFUSE);
+        record.ambient = materialColor(material, AI_MATKEY_COLOR_AMBIENT);
+        record.specular = materialColor(material, AI_MATKEY_COLOR_SPECULAR);
+        if (aiGetMaterialFloatArray(material, AI_MATKEY_SHININESS, &record.shininess, nullptr) != AI_SUCCESS) {
+            record.shininess = 0.0f;
+        }
+
+        // The colour map decides: without it the other two slots are not asked.
+        aiString texturePath;
+        record.hasColorTexture = materialTexture(material, aiTextureType_DIFFUSE, texturePath);
+        if (record.hasColorTexture) {
+            record.colorImage = textureLoader.loadImage(texturePath.C_Str());
+            record.colorTexture = createTexture(record.colorImage);
+            if (materialTexture(material, aiTextureType_SPECULAR, texturePath)) {
+                record.hasNormalTexture = true;
+                record.normalImage = textureLoader.loadImage(texturePath.C_Str());
+                record.normalTexture = createTexture(record.normalImage);
+            }
+            if (materialTexture(material, aiTextureType_OPACITY, texturePath)) {
+                record.hasHeightTexture = true;
+                record.heightImage = textureLoader.loadImage(texturePath.C_Str());
+                record.heightTexture = createTexture(record.heightImage);
+            }
+        }
+
+        record.vertexCount = count;
+        meshes.push_back(std::move(record));
+    }
+    glBindVertexArray(0);
+
+    // A marker without vertices has no mean: the centroid stays at the origin.
+    const aiMesh* marker = scene->mMeshes[scene->mNumMeshes - 1];
+    if (marker->mNumVertices > 0) {
+        float sx = 0.0f, sy = 0.0f, sz = 0.0f;
+        for (unsigned v = 0; v < marker->mNumVertices; ++v) {
+            sx += marker->mVertices[v].x;
+            sy += marker->mVertices[v].y;
+            sz += marker->mVertices[v].z;
+        }
+        const float n = static_cast<float>(marker->mNumVertices);
+        centroid = Vec3{sx / n, sy / n, sz / n};
+    }
+
+    lights.push_back(SceneLight{Vec3{0.1f, 0.1f, 0.1f}, Vec3{0.5f, 0.5f, 0.5f}, Vec3{1.0f, 1.0f, 1.0f}});
+    return true;
+}

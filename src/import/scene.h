@@ -1,0 +1,57 @@
+// A model file turned into what the renderer draws.
+//
+// Every mesh of the file but the last becomes a vertex array with one buffer
+// per attribute (positions, normals, texture coordinates, tangents,
+// bitangents at locations 0 to 4), plus its material colours and up to three
+// maps. The file's last mesh is never drawn: it only marks the scene's
+// centroid, which the renderer moves to the origin.
+//
+// Material texture slots: the colour map is the diffuse texture, the normal
+// map the specular texture, the height map the opacity texture. A material
+// without a diffuse texture has no maps at all.
+#pragma once
+
+#include <vector>
+
+#include "import/texture_loader.h"
+#include "math/vecmath.h"
+
+struct SceneMesh {
+    unsigned vertexArray = 0;
+    Vec3 diffuse;
+    Vec3 ambient;
+    Vec3 specular;
+    float shininess = 0.0f;
+    unsigned vertexCount = 0;  // drawn as GL_TRIANGLES, vertices 0 .. vertexCount − 1
+    unsigned colorTexture = 0;
+    unsigned normalTexture = 0;
+    unsigned heightTexture = 0;
+    TextureImage colorImage;
+    TextureImage normalImage;
+    TextureImage heightImage;
+    bool hasColorTexture = false;
+    bool hasNormalTexture = false;
+    bool hasHeightTexture = false;
+};
+
+struct SceneLight {
+    Vec3 ambient;
+    Vec3 diffuse;
+    Vec3 specular;
+};
+
+struct Scene {
+    std::vector<SceneMesh> meshes;  // file order, without the last mesh
+    std::vector<SceneLight> lights;  // one after a successful load
+    Vec3 centroid;                   // mean of the last mesh's vertex positions
+    TextureLoader textureLoader;
+
+    // Reads the Collada file at path (relative to the working directory) and
+    // uploads it; needs a current GL context. False when the importer
+    // delivers no scene or the scene has no mesh; the scene then stays empty.
+    bool loadScene(const char* path);
+};
+
+// The importer's post-processing: tangent space and graph optimisation only,
+// no triangulation, no vertex joining, no UV flip.
+constexpr unsigned kSceneImportFlags = 0x400001;

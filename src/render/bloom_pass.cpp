@@ -1,0 +1,62 @@
+#include "render/bloom_pass.h"
+
+#include <GL/glew.h>
+
+#include "render/render_targets.h"
+#include "shading/programs.h"
+
+namespace {
+
+constexpr float kTargetWidth = 1024.0f;
+constexpr float kTargetHeight = 768.0f;
+
+}  // namespace
+
+void drawBloomPass() {
+    const UniformLocations& u = uniformLocations;
+    const RenderTargets& t = renderTargets;
+    glUseProgram(bloomProgram.name);
+    glBindVertexArray(t.quadVertexArray);
+
+    // Draw 1, bright pass: the scene image through "texColor".
+    glActiveTexture(GL_TEXTURE0);
+    glBindTexture(GL_TEXTURE_2D, t.sceneColorTexture);
+    glUniform1i(u.bloomTexColor, 0);
+    glUniform1i(u.threshold, 1);
+    glBindFramebuffer(GL_FRAMEBUFFER, t.bloomFramebuffer);
+    glDrawBuffer(GL_COLOR_ATTACHMENT0);
+    glClear(GL_COLOR_BUFFER_BIT);
+    drawFullScreenQuad();
+
+    // Draw 2, horizontal blur of the bright image; its mips make the glow wide.
+    glActiveTexture(GL_TEXTURE0);
+    glBindTexture(GL_TEXTURE_2D, t.bloomThresholdTexture);
+    glGenerateMipmap(GL_TEXTURE_2D);
+    glUniform1i(u.texThresh, 0);
+    glUniform1i(u.threshold, 0);
+    glUniform1i(u.horizontal, 1);
+    glUniform1f(u.width, kTargetWidth);
+    glUniform1f(u.height, kTargetHeight);
+    glDrawBuffer(GL_COLOR_ATTACHMENT1);
+    glClear(GL_COLOR_BUFFER_BIT);
+    drawFullScreenQuad();
+
+    // Draw 3, vertical blur, added to the scene image: a complete frame.
+    glActiveTexture(GL_TEXTURE0);
+    glBindTexture(GL_TEXTURE_2D, t.bloomHorizontalTexture);
+    glGenerateMipmap(GL_TEXTURE_2D);
+    glUniform1i(u.texThresh, 0);
+    glActiveTexture(GL_TEXTURE1);
+    glBindTexture(GL_TEXTURE_2D, t.sceneColorTexture);
+    glUniform1i(u.bloomTexColor, 1);
+    glUniform1i(u.threshold, 0);
+    glUniform1i(u.horizontal, 0);
+    glUniform1f(u.width, kTargetWidth);
+    glUniform1f(u.height, kTargetHeight);
+    glDrawBuffer(GL_COLOR_ATTACHMENT2);
+    glClear(GL_COLOR_BUFFER_BIT);
+    drawFullScreenQuad();
+
+    glBindVertexArray(0);
+    glBindFramebuffer(GL_FRAMEBUFFER, 0);
+}

@@ -1,0 +1,86 @@
+// Triangle soups for the generated models, and the shapes the town is made of.
+//
+// Every triangle brings its own three vertices (the demo draws vertex 3k..3k+2
+// as triangle k), so a mesh here is just a list of corners. Front faces wind
+// counter-clockwise seen from outside, as the demo culls back faces.
+//
+// Texture mapping follows one rule everywhere, so that the normal maps read the
+// same on every surface: u grows to the right and v grows downwards in the
+// picture, seen from outside the surface. On walls u runs along the wall and v
+// runs down; on the ground u runs east (+x) and v runs south (-y); on roofs u
+// runs along the eaves and v runs down the slope. The demo's bitangent points
+// towards decreasing v, which is therefore "up in the picture" on every surface.
+#pragma once
+
+#include <vector>
+
+#include "math/vecmath.h"
+
+struct Corner {
+    Vec3 position;
+    Vec3 normal;
+    float u = 0.0f, v = 0.0f;
+};
+
+struct MeshBuilder {
+    std::vector<Corner> corners;  // 3 per triangle
+
+    void triangle(const Corner& a, const Corner& b, const Corner& c);
+    // Flat quad a-b-c-d (counter-clockwise from the front), split along a-c.
+    void quad(Vec3 a, Vec3 b, Vec3 c, Vec3 d, Vec3 normal, float ua, float va, float ub,
+              float vb, float uc, float vc, float ud, float vd);
+    void append(const MeshBuilder& other);
+    std::size_t triangleCount() const { return corners.size() / 3; }
+};
+
+// Where a shape built around its own origin goes: turned by yaw (radians,
+// counter-clockwise seen from above) and then moved to origin.
+struct Placement {
+    Vec3 origin;
+    float yaw = 0.0f;
+};
+
+Vec3 placePoint(const Placement& at, Vec3 local);
+Vec3 placeDirection(const Placement& at, Vec3 local);
+void appendPlaced(MeshBuilder& into, const MeshBuilder& shape, const Placement& at);
+
+// Texture scale of a shape: world units per repeat of the picture along u and v,
+// and a shift of the picture in repeats.
+struct UvScale {
+    float unitsU = 100.0f, unitsV = 100.0f;
+    float shiftU = 0.0f, shiftV = 0.0f;
+};
+
+// A vertical wall from a to b (seen from outside, a is on the left) between
+// heights z0 and z1. v = (vTop - z) / unitsV: vTop is the height at which a
+// repeat of the picture starts (its top row).
+void addWall(MeshBuilder& mesh, Vec3 a, Vec3 b, float z0, float z1, const UvScale& uv, float vTop);
+
+// A horizontal rectangle facing up (or down) at height z, mapped in world x/y.
+void addFloor(MeshBuilder& mesh, float x0, float y0, float x1, float y1, float z, const UvScale& uv,
+              bool facingUp = true);
+
+// Axis-aligned box around its own origin, from (-hx, -hy, 0) to (hx, hy, h),
+// each face mapped at world scale; the bottom is left out (it rests on something).
+void addBox(MeshBuilder& mesh, float hx, float hy, float h, const UvScale& uv, bool withBottom = false);
+
+// Upright prism or truncated cone with `sides` faces, from radius r0 at z0 to r1 at z1,
+// with a cap on top when capTop; u wraps once around per `uv.unitsU` of girth.
+void addPrism(MeshBuilder& mesh, int sides, float r0, float r1, float z0, float z1, const UvScale& uv,
+              bool capTop, bool smooth);
+
+// Sphere (latitude-longitude) of radius r around c; squashZ scales it vertically.
+void addSphere(MeshBuilder& mesh, Vec3 c, float r, int slices, int stacks, float squashZ,
+               const UvScale& uv);
+
+// Ring in the x-z plane around c (a hoop standing upright, facing ±y).
+void addTorus(MeshBuilder& mesh, Vec3 c, float ringRadius, float tubeRadius, int ringSides, int tubeSides);
+
+// Hipped roof over the rectangle (-hx..hx, -hy..hy) at eave height z, reaching
+// ridge height z + rise; overhang widens the eaves on every side. Also the flat
+// soffit under the overhang, which the street-level camera looks up at.
+void addHipRoof(MeshBuilder& mesh, float hx, float hy, float z, float rise, float overhang,
+                const UvScale& uv);
+
+// Square pyramid or cone roof with `sides` faces over radius r at height z.
+void addSpire(MeshBuilder& mesh, int sides, float r, float z, float rise, const UvScale& uv);

@@ -1,0 +1,148 @@
+#include "texture_synth.h"
+
+#include <IL/il.h>
+
+#include <cmath>
+
+Picture::Picture(int n)
+    : size(n), red(n * n, 0.0f), green(n * n, 0.0f), blue(n * n, 0.0f), height(n * n, 0.0f) {}
+
+void Picture::set(int x, int y, float r, float g, float b, float h) {
+    int i = index(x, y);
+    red[i] = clamp01(r);
+    green[i] = clamp01(g);
+    blue[i] = clamp01(b);
+    height[i] = clamp01(h);
+}
+
+float Picture::heightAt(int x, int y) const {
+    x = ((x % size) + size) % size;
+    y = ((y % size) + size) % size;
+    return height[index(x, y)];
+}
+
+std::uint32_t hashInts(std::uint32_t a, std::uint32_t b, std::uint32_t c, std::uint32_t d) {
+    std::uint32_t h = 0x9E3779B9u;
+    for (std::uint32_t v : {a, b, c, d}) {
+        h ^= v + 0x7F4A7C15u + (h << 6) + (h >> 2);
+        h ^= h >> 16;
+        h *= 0x7FEB352Du;
+        h ^= h >> 15;
+        h *= 0x846CA68Bu;
+        h ^= h >> 16;
+    }
+    return h;
+}
+
+float hashUnit(std::uint32_t a, std::uint32_t b, std::uint32_t c, std::uint32_t d) {
+    return (hashInts(a, b, c, d) >> 8) * (1.0f / 16777216.0f);
+}
+
+float clamp01(float v) { return v < 0.0f ? 0.0f : (v > 1.0f ? 1.0f : v); }
+
+float smoothstep(float e0, float e1, float v) {
+    float t = clamp01((v - e0) / (e1 - e0));
+    return t * t * (3.0f - 2.0f * t);
+}
+
+float mix(float a, float b, float t) { return a + (b - a) * t; }
+
+float tiledNoise(float x, float y, int periodX, int periodY, std::uint32_t seed) {
+    float fx = std::floor(x), fy = std::floor(y);
+    int ix = static_cast<int>(fx), iy = static_cast<int>(fy);
+    float tx = x - fx, ty = y - fy;
+    tx = tx * tx * (3.0f - 2.0f * tx);
+    ty = ty * ty * (3.0f - 2.0f * ty);
+    auto lattice = [&](int i, int j) {
+        int wi = ((i % periodX) + periodX) % periodX, wj = ((j % periodY) + periodY) % periodY;
+        return hashUnit(static_cast<std::uint32_t>(wi), static_cast<std::uint32_t>(wj), seed);
+    };
+    float a = mix(lattice(ix, iy), lattice(ix + 1, iy), tx);
+    float b = mix(lattice(ix, iy + 1), lattice(ix + 1, iy + 1), tx);
+    return mix(a, b, ty);
+}
+
+float tiledFbm(float s, float t, int basePeriod, int octaves, std::uint32_t seed) {
+    float sum = 0.0f, amplitude = 0.5f, total = 0.0f;
+    int period = basePeriod;
+    for (int o = 0; o < octaves; ++o) {
+        sum += amplitude * tiledNoise(s * period, t * period, period, period, seed + 1013u * o);
+        total += amplitude;
+        amplitude *= 0.5f;
+        period *= 2;
+    }
+    return sum / total;
+}
+
+CellHit nearestCells(float s, float t, int n, float jitter, std::uint32_t seed) {
+    CellHit hit;
+    hit.nearest = hit.second = 1e9f;
+    int cx = static_cast<int>(std::floor(s * n)), cy = static_cast<int>(std::floor(t * n));
+    for (int j = cy - 1; j <= cy + 1; ++j) {
+        for (int i = cx - 1; i <= cx + 1; ++i) {
+            int wi = ((i % n) + n) % n, wj = ((j % n) + n) % n;
+            float px = (i + 0.5f + jitter * (hashUnit(wi, wj, seed, 1) - 0.5f)) / n;
+            float py = (j + 0.5f + jitter * (hashUnit(wi, wj, seed, 2) - 0.5f)) / n;
+            float dx = s - px, dy = t - py;
+            float d = std::sqrt(dx * dx + dy * dy);
+            if (d < hit.nearest) {
+                hit.second = hit.nearest;
+                hit.nearest = d;
+                hit.cellX = wi;
+                hit.cellY = wj;
+                hit.offsetX = dx;
+                hit.offsetY = dy;
+            } else if (d < hit.second) {
+                hit.second = d;
+            }
+        }
+    }
+    return hit;
+}
+
+namespace {
+
+std::uint8_t toByte(float v) { return static_cast<std::uint8_t>(std::lround(clamp01(v) * 255.0f)); }
+
+}  // namespace
+
+bool savePng(const std::string& path, int size, int channels, const std::vector<std::uint8_t>& bytes) {
+    ILuint image = 0;
+    ilGenImages(1, &image);
+    ilBindImage(image);
+    ILenum format = channels == 1 ? IL_LUMINANCE : IL_RGB;
+    bool ok = ilTexImage(size, size, 1, static_cast<ILubyte>(channels), format, IL_UNSIGNED_BYTE,
+                         const_cast<std::uint8_t*>(bytes.data())) == IL_TRUE;
+    // Our row 0 is the top: say so, or the library writes the picture upside down.
+    ilRegisterOrigin(IL_ORIGIN_UPPER_LEFT);
+    ilEnable(IL_FILE_OVERWRITE);
+    ok = ok && ilSaveImage(path.c_str()) == IL_TRUE;
+    ilDeleteImages(1, &image);
+    return ok;
+}
+
+bool writeMaterialMaps(const std::string& folder, const std::string& name, const Picture& pic, float reliefTexels) {
+    int n = pic.size;
+    std::vector<std::uint8_t> color(n * n * 3), normal(n * n * 3), height(n * n);
+    for (int y = 0; y < n; ++y) {
+        for (int x = 0; x < n; ++x) {
+            int i = pic.index(x, y);
+            color[i * 3 + 0] = toByte(pic.red[i]);
+            color[i * 3 + 1] = toByte(pic.green[i]);
+            color[i * 3 + 2] = toByte(pic.blue[i]);
+            height[i] = toByte(pic.height[i]);
+            // Slopes per texel; rows grow downwards while the bitangent points up,
+            // so a height rising down the picture tilts the normal towards +bitangent.
+            float dhdx = 0.5f * (pic.heightAt(x + 1, y) - pic.heightAt(x - 1, y)) * reliefTexels;
+            float dhdy = 0.5f * (pic.heightAt(x, y + 1) - pic.heightAt(x, y - 1)) * reliefTexels;
+            float nx = -dhdx, ny = dhdy, nz = 1.0f;
+            float len = std::sqrt(nx * nx + ny * ny + nz * nz);
+            normal[i * 3 + 0] = toByte(0.5f + 0.5f * nx / len);
+            normal[i * 3 + 1] = toByte(0.5f + 0.5f * ny / len);
+            normal[i * 3 + 2] = toByte(0.5f + 0.5f * nz / len);
+        }
+    }
+    std::string base = folder + "/" + name;
+    return savePng(base + "_color.png", n, 3, color) && savePng(base + "_normal.png", n, 3, normal) &&
+           savePng(base + "_height.png", n, 1, height);
+}

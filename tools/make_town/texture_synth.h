@@ -1,0 +1,58 @@
+// Procedural pictures: tileable noise, cell patterns, and the three maps of a material.
+//
+// A material is painted once as a colour and ONE height field; its colour map,
+// normal map and height map are all derived from that, so bumps, shading and
+// parallax agree. Row 0 is the top of the picture and is the first row the
+// demo's image loader hands to GL (v = 0); every picture tiles seamlessly.
+//
+// The normal map is in tangent space: blue is out of the surface, red points
+// along +u (to the right in the picture) and green along the bitangent, which
+// for the demo's tangent frames is towards decreasing v (up in the picture).
+// The height map is grey: white is high.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+struct Picture {
+    int size = 0;  // square, a power of two
+    std::vector<float> red, green, blue;  // 0..1
+    std::vector<float> height;            // 0..1, white is high
+
+    explicit Picture(int size);
+    int index(int x, int y) const { return y * size + x; }
+    void set(int x, int y, float r, float g, float b, float h);
+    float heightAt(int x, int y) const;  // wraps around, as the tiles do
+};
+
+// A well-mixed 32-bit hash of a few integers.
+std::uint32_t hashInts(std::uint32_t a, std::uint32_t b = 0, std::uint32_t c = 0, std::uint32_t d = 0);
+float hashUnit(std::uint32_t a, std::uint32_t b = 0, std::uint32_t c = 0, std::uint32_t d = 0);  // [0, 1)
+
+// Value noise that repeats every periodX (periodY) lattice steps; x, y in lattice units.
+float tiledNoise(float x, float y, int periodX, int periodY, std::uint32_t seed);
+// Sum of octaves of tiledNoise over the unit tile (s, t in [0, 1)), period doubling
+// from basePeriod; result roughly in [0, 1].
+float tiledFbm(float s, float t, int basePeriod, int octaves, std::uint32_t seed);
+
+// The nearest two of a jittered grid of n × n points over the unit tile, wrapping.
+struct CellHit {
+    float nearest = 0.0f, second = 0.0f;  // distances in tile units
+    int cellX = 0, cellY = 0;             // the nearest point's cell
+    float offsetX = 0.0f, offsetY = 0.0f; // pixel minus nearest point, tile units
+};
+CellHit nearestCells(float s, float t, int n, float jitter, std::uint32_t seed);
+
+float clamp01(float v);
+float smoothstep(float edge0, float edge1, float v);
+float mix(float a, float b, float t);
+
+// Writes name_color.png, name_normal.png and name_height.png into folder.
+// reliefTexels: how many texels of surface a full step from black to white in
+// the height field stands for; larger gives steeper normals.
+bool writeMaterialMaps(const std::string& folder, const std::string& name, const Picture& picture,
+                       float reliefTexels);
+
+// RGB or grey 8-bit PNG, rows top first.
+bool savePng(const std::string& path, int size, int channels, const std::vector<std::uint8_t>& bytes);

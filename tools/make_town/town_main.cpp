@@ -1,0 +1,488 @@
+// The town of the main scene.
+//
+// Layout, from the middle out: the square, which the camera circles at eye
+// height for most of the run, with the fountain in the middle and the pieces
+// that are revealed when the bloom starts around it; blocks of houses on the
+// ground between the camera's routes, their pavements and kerbs; an old tower
+// west of the square; the ring road the camera orbits on at the end, lined on
+// its far side by an outer ring of blocks; and the outskirts with scattered
+// houses, trees and the avenue the camera comes down at the start.
+#include <cmath>
+#include <string>
+
+#include "town_scenes.h"
+
+const Vec3 kRevealSpots[5] = {
+    {-150.0f, -60.0f, 0.0f},  // the obelisk in the fountain
+    {205.0f, -175.0f, 0.0f},  // a lantern at the south-east of the square
+    {220.0f, -5.0f, 0.0f},    // the crystal on the east side
+    {195.0f, 185.0f, 0.0f},   // a lantern at the north-east
+    {0.0f, 184.0f, 0.0f},     // the ring on the north side
+};
+
+namespace {
+
+const float kPi = 3.1415927f;
+const float kPavement = 55.0f;  // pavement width in front of every block, kerb included
+const float kKerb = 12.0f;
+
+// The modelling tool's origin lies south-west of the town: the file holds the
+// town shifted by this, and the marker mesh sits on it.
+const Vec3 kOriginOffset{3125.0f, 1875.0f, 0.0f};
+
+struct Dice {
+    std::uint32_t seed;
+    std::uint32_t count = 0;
+    float next() { return hashUnit(seed, count++); }
+    int pick(int n) { return static_cast<int>(next() * n) % n; }
+};
+
+struct Materials {
+    int cobbles, grass, paving, granite, brick, ochre, rose, stone, clay, slate, timber, door, bark, foliage;
+    int iron, glass, water, glowWarm, glowWhite, marker;
+};
+
+Vec3 grey(float v) { return Vec3{v, v, v}; }
+
+Materials addMaterials(SceneModel& model) {
+    Materials m;
+    auto textured = [&](const char* name, Pattern pattern, int size, std::uint32_t seed, Rgb a, Rgb b, Rgb c,
+                        float relief, float specular, float shininess) {
+        TextureRecipe r;
+        r.name = name;
+        r.pattern = pattern;
+        r.size = size;
+        r.seed = seed;
+        r.base = a;
+        r.second = b;
+        r.third = c;
+        r.reliefTexels = relief;
+        // The shader adds light_ambient times (albedo + ambient): an ambient close
+        // to the picture's own colour keeps the night side of a wall in its hue.
+        Vec3 ambient{0.9f * a.r, 0.9f * a.g, 0.9f * a.b};
+        return model.addTexturedMaterial(r, ambient, grey(1.0f), grey(specular), shininess);
+    };
+    m.cobbles = textured("cobbles", Pattern::Cobbles, 1024, 11, {0.5f, 0.49f, 0.47f}, {0.56f, 0.46f, 0.4f},
+                         {0.34f, 0.31f, 0.26f}, 5.0f, 0.22f, 24.0f);
+    m.grass = textured("grass", Pattern::Grass, 1024, 12, {0.2f, 0.34f, 0.13f}, {0.42f, 0.44f, 0.2f},
+                       {0.36f, 0.28f, 0.18f}, 2.0f, 0.03f, 6.0f);
+    m.paving = textured("paving", Pattern::Paving, 512, 13, {0.64f, 0.62f, 0.58f}, {0.28f, 0.26f, 0.24f}, {},
+                        3.0f, 0.12f, 16.0f);
+    m.granite = textured("granite", Pattern::Granite, 512, 14, {0.58f, 0.58f, 0.57f}, {}, {}, 1.5f, 0.2f, 30.0f);
+    m.brick = textured("brick", Pattern::BrickBay, 512, 15, {0.56f, 0.24f, 0.16f}, {0.7f, 0.66f, 0.6f},
+                       {0.9f, 0.9f, 0.86f}, 3.0f, 0.08f, 12.0f);
+    m.ochre = textured("plaster_ochre", Pattern::PlasterBay, 512, 16, {0.86f, 0.72f, 0.48f}, {0.2f, 0.36f, 0.28f},
+                       {0.85f, 0.82f, 0.74f}, 2.5f, 0.06f, 10.0f);
+    m.rose = textured("plaster_rose", Pattern::PlasterBay, 512, 17, {0.84f, 0.62f, 0.58f}, {0.22f, 0.3f, 0.42f},
+                      {0.9f, 0.88f, 0.82f}, 2.5f, 0.06f, 10.0f);
+    m.stone = textured("ashlar", Pattern::StoneBay, 512, 18, {0.76f, 0.68f, 0.54f}, {0.32f, 0.22f, 0.14f}, {},
+                       3.0f, 0.1f, 14.0f);
+    m.clay = textured("roof_clay", Pattern::RoofTiles, 512, 19, {0.66f, 0.3f, 0.18f}, {0.55f, 0.55f, 0.35f}, {},
+                      4.0f, 0.15f, 20.0f);
+    m.slate = textured("roof_slate", Pattern::Slate, 512, 20, {0.3f, 0.32f, 0.36f}, {}, {}, 3.5f, 0.3f, 40.0f);
+    m.timber = textured("timber", Pattern::Planks, 512, 21, {0.46f, 0.31f, 0.19f}, {}, {}, 2.0f, 0.08f, 12.0f);
+    m.door = textured("door", Pattern::Door, 512, 22, {0.1f, 0.27f, 0.22f}, {0.8f, 0.64f, 0.3f}, {}, 3.0f, 0.35f,
+                      40.0f);
+    m.bark = textured("bark", Pattern::Bark, 512, 23, {0.33f, 0.27f, 0.21f}, {}, {}, 4.0f, 0.03f, 6.0f);
+    m.foliage = textured("foliage", Pattern::Leaves, 512, 24, {0.12f, 0.26f, 0.09f}, {0.3f, 0.46f, 0.16f}, {},
+                         3.0f, 0.1f, 10.0f);
+    m.iron = model.addPlainMaterial("iron", Vec3{0.08f, 0.09f, 0.085f}, Vec3{0.08f, 0.09f, 0.085f}, grey(0.5f), 40.0f);
+    // Lamps are lit: bright, but below the bloom's threshold on their own.
+    m.glass = model.addPlainMaterial("lamp_glass", Vec3{3.5f, 2.9f, 1.8f}, Vec3{0.95f, 0.85f, 0.6f}, grey(1.0f),
+                                     80.0f);
+    m.water = model.addPlainMaterial("water", Vec3{0.05f, 0.1f, 0.14f}, Vec3{0.06f, 0.14f, 0.2f}, grey(0.9f), 90.0f);
+    // The revealed pieces glow: near-white and warm, with an ambient colour far
+    // above one. The ambient term alone (0.1 times diffuse plus ambient) reaches
+    // about 0.95 in the brightest channel, above the bloom's bright-pass knee,
+    // so they glow from every side whether the light is near or not.
+    m.glowWarm = model.addPlainMaterial("glow_warm", Vec3{8.5f, 7.4f, 5.4f}, Vec3{1.0f, 0.93f, 0.78f},
+                                        Vec3{1.0f, 1.0f, 1.0f}, 24.0f);
+    m.glowWhite = model.addPlainMaterial("glow_white", Vec3{8.2f, 8.4f, 8.6f}, Vec3{0.95f, 0.97f, 1.0f},
+                                         Vec3{1.0f, 1.0f, 1.0f}, 48.0f);
+    m.marker = model.addPlainMaterial("marker", grey(0.5f), grey(0.5f), grey(0.0f), 1.0f);
+    return m;
+}
+
+// ---------------------------------------------------------------------------
+// Blocks of houses.
+
+struct Block {
+    const char* name;
+    float cx, cy, width, height, yawDegrees;
+    int minStoreys, maxStoreys;
+    bool outer;  // beyond the ring road: seen from afar, its parts are kept apart
+};
+
+// The blocks stand on the ground between the camera's routes, at least about
+// seventy units from any point the eye passes.
+const Block kBlocks[] = {
+    {"north-west", -285.0f, 525.0f, 300.0f, 250.0f, 0.0f, 2, 4, false},
+    {"north", 155.0f, 535.0f, 300.0f, 250.0f, 0.0f, 2, 4, false},
+    {"north-east", 560.0f, 405.0f, 280.0f, 350.0f, 0.0f, 2, 4, false},
+    {"east", 585.0f, -105.0f, 330.0f, 420.0f, 0.0f, 3, 4, false},
+    {"south-east", 510.0f, -565.0f, 220.0f, 250.0f, 0.0f, 2, 3, false},
+    {"south-west", -840.0f, -500.0f, 260.0f, 300.0f, 0.0f, 2, 3, false},
+    {"lodge", -610.0f, 545.0f, 130.0f, 130.0f, 0.0f, 2, 2, false},
+    {"outer south", 420.0f, -1190.0f, 620.0f, 300.0f, 0.0f, 2, 4, true},
+    {"outer east", 1210.0f, -30.0f, 300.0f, 1100.0f, 0.0f, 2, 4, true},
+    {"outer north", 30.0f, 1080.0f, 1260.0f, 300.0f, 0.0f, 2, 4, true},
+    {"outer west", -1300.0f, -60.0f, 300.0f, 1100.0f, 0.0f, 2, 4, true},
+    {"outer north-east", 1000.0f, 850.0f, 300.0f, 360.0f, 45.0f, 2, 3, true},
+    {"outer south-east", 960.0f, -900.0f, 300.0f, 380.0f, -45.0f, 2, 3, true},
+    {"outer north-west", -1000.0f, 870.0f, 300.0f, 420.0f, -45.0f, 2, 3, true},
+    {"outer south-west", -1040.0f, -920.0f, 300.0f, 500.0f, 45.0f, 2, 3, true},
+};
+
+// Widths of the houses along a row of the given length.
+std::vector<float> splitRow(float length, Dice& dice) {
+    static const float kWidths[] = {225.0f, 300.0f, 375.0f, 450.0f};
+    std::vector<float> widths;
+    float left = length;
+    while (left > 0.0f) {
+        float w = kWidths[dice.pick(4)];
+        if (left - w < 150.0f) w = left <= 525.0f ? left : left * 0.5f;
+        widths.push_back(w);
+        left -= w;
+    }
+    return widths;
+}
+
+struct Town {
+    SceneModel& model;
+    Materials m;
+
+    BuildingTargets targets(int facade, int roof, bool outer) {
+        static const char* kFacades[] = {"brick", "ochre", "rose", "ashlar"};
+        static const char* kRoofs[] = {"clay", "slate"};
+        const char* region = outer ? "_outer" : "_inner";
+        int facadeMaterial[] = {m.brick, m.ochre, m.rose, m.stone};
+        int roofMaterial[] = {m.clay, m.slate};
+        BuildingTargets t;
+        t.walls = &model.part(std::string("walls_") + kFacades[facade] + region, facadeMaterial[facade]);
+        t.roof = &model.part(std::string("roofs_") + kRoofs[roof] + region, roofMaterial[roof]);
+        t.trim = &model.part(std::string("stonework") + region, m.granite);
+        t.door = &model.part("doors", m.door);
+        t.iron = &model.part("ironwork", m.iron);
+        t.glass = &model.part("lamp_glass", m.glass);
+        return t;
+    }
+};
+
+void addHouse(Town& town, const Block& block, Dice& dice, const Placement& at, float width, float depth,
+              bool doorBack, bool sharedLeft, bool sharedRight, bool sharedBack) {
+    BuildingSpec spec;
+    spec.at = at;
+    spec.width = width;
+    spec.depth = depth;
+    spec.storeys = block.minStoreys + dice.pick(block.maxStoreys - block.minStoreys + 1);
+    spec.roofPitch = 0.6f + 0.35f * dice.next();
+    spec.doorFront = true;
+    spec.doorBack = doorBack;
+    spec.chimney = dice.next() < 0.45f;
+    spec.lanterns = !block.outer && dice.next() < 0.6f;
+    spec.shared[1] = sharedRight;
+    spec.shared[2] = sharedBack;
+    spec.shared[3] = sharedLeft;
+    int facade = dice.pick(4);
+    int roof = dice.next() < 0.72f ? 0 : 1;
+    addBuilding(town.targets(facade, roof, block.outer), spec);
+}
+
+void addBlock(Town& town, const Block& block, std::uint32_t seed) {
+    Dice dice{seed};
+    float yaw = block.yawDegrees * kPi / 180.0f;
+    Placement blockAt{Vec3{block.cx, block.cy, 0.0f}, yaw};
+    float hw = 0.5f * block.width, hh = 0.5f * block.height;
+
+    // Pavement all round with a granite kerb at its edge; it runs a little under the houses.
+    MeshBuilder pavement, kerb;
+    addFrame(pavement, hw + kPavement - kKerb, hh + kPavement - kKerb, hw - 10.0f, hh - 10.0f, 0.0f, 6.0f,
+             UvScale{150.0f, 150.0f, 0.0f, 0.0f});
+    addFrame(kerb, hw + kPavement, hh + kPavement, hw + kPavement - kKerb, hh + kPavement - kKerb, 0.0f, 7.0f,
+             UvScale{60.0f, 60.0f, 0.0f, 0.0f});
+    appendPlaced(town.model.part("pavements", town.m.paving), pavement, blockAt);
+    appendPlaced(town.model.part("kerbs", town.m.granite), kerb, blockAt);
+
+    // One row of through-houses along the long side, with doors on both fronts.
+    bool alongX = block.width >= block.height;
+    float length = alongX ? block.width : block.height;
+    float across = alongX ? block.height : block.width;
+    std::vector<float> widths = splitRow(length, dice);
+    float s = -0.5f * length;
+    for (std::size_t i = 0; i < widths.size(); ++i) {
+        float c = s + 0.5f * widths[i];
+        Vec3 local = alongX ? Vec3{c, 0.0f, 0.0f} : Vec3{0.0f, c, 0.0f};
+        // Turned a quarter round, the house's right-hand side points back down the row.
+        Placement at{placePoint(blockAt, local), yaw + (alongX ? 0.0f : -0.5f * kPi)};
+        bool first = i == 0, last = i + 1 == widths.size();
+        bool sharedLeft = alongX ? !first : !last, sharedRight = alongX ? !last : !first;
+        addHouse(town, block, dice, at, widths[i], across, true, sharedLeft, sharedRight, false);
+        s += widths[i];
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Ground.
+
+void addGround(Town& town) {
+    // The paved town inside the outer ring, in cells so that a light close above
+    // it is not spread over a few huge triangles.
+    const float x0 = -1460.0f, x1 = 1370.0f, y0 = -1350.0f, y1 = 1240.0f, cell = 125.0f;
+    MeshBuilder& cobbles = town.model.part("ground_cobbles", town.m.cobbles);
+    UvScale cobbleUv{300.0f, 300.0f, 0.0f, 0.0f};
+    int nx = static_cast<int>(std::ceil((x1 - x0) / cell)), ny = static_cast<int>(std::ceil((y1 - y0) / cell));
+    for (int j = 0; j < ny; ++j) {
+        for (int i = 0; i < nx; ++i) {
+            float ax = x0 + i * cell, ay = y0 + j * cell;
+            addFloor(cobbles, ax, ay, std::fmin(ax + cell, x1), std::fmin(ay + cell, y1), 0.0f, cobbleUv);
+        }
+    }
+    // Fields all round, far enough for the high first view.
+    MeshBuilder& grass = town.model.part("ground_grass", town.m.grass);
+    UvScale grassUv{400.0f, 400.0f, 0.0f, 0.0f};
+    const float far = 6000.0f, step = 1000.0f;
+    auto field = [&](float ax, float ay, float bx, float by) {
+        for (float y = ay; y < by; y += step) {
+            for (float x = ax; x < bx; x += step) {
+                addFloor(grass, x, y, std::fmin(x + step, bx), std::fmin(y + step, by), 0.0f, grassUv);
+            }
+        }
+    };
+    field(-far, -far, far, y0);
+    field(-far, y1, far, far);
+    field(-far, y0, x0, y1);
+    field(x1, y0, far, y1);
+}
+
+// The avenue the camera comes down at the start, from the south-west, with trees.
+void addAvenue(Town& town) {
+    Vec3 start{-765.0f, -1350.0f, 0.0f};
+    Vec3 dir = normalize(Vec3{-0.885f, -0.466f, 0.0f});
+    float yaw = std::atan2(dir.y, dir.x);
+    const float length = 2300.0f, halfWidth = 140.0f;
+    MeshBuilder road;
+    for (float s = 0.0f; s < length; s += 250.0f) {
+        addSlab(road, s, -halfWidth, std::fmin(s + 250.0f, length), halfWidth, 0.0f, 3.0f,
+                UvScale{300.0f, 300.0f, 0.0f, 0.0f});
+    }
+    Placement at{start + dir * -40.0f, yaw};
+    appendPlaced(town.model.part("avenue", town.m.cobbles), road, at);
+    int n = 0;
+    for (float s = 120.0f; s < length; s += 230.0f) {
+        for (float side : {-1.0f, 1.0f}) {
+            Vec3 p = placePoint(at, Vec3{s, side * (halfWidth + 70.0f), 0.0f});
+            addTree(town.model.part("tree_trunks", town.m.bark), town.model.part("tree_crowns", town.m.foliage), p,
+                    0.9f, 500u + static_cast<unsigned>(n++), true);
+        }
+    }
+}
+
+// Scattered houses and trees in the fields beyond the outer ring.
+void addOutskirts(Town& town) {
+    Dice dice{777};
+    const float cell = 330.0f;
+    Vec3 avenueStart{-100.0f, -1000.0f, 0.0f};
+    Vec3 avenueDir = normalize(Vec3{-0.885f, -0.466f, 0.0f});
+    Block farm{"outskirts", 0, 0, 0, 0, 0, 1, 2, true};
+    for (int j = -9; j <= 8; ++j) {
+        for (int i = -9; i <= 8; ++i) {
+            float x = (i + 0.5f) * cell + (dice.next() - 0.5f) * 120.0f;
+            float y = (j + 0.5f) * cell + (dice.next() - 0.5f) * 120.0f;
+            float r = std::sqrt(x * x + y * y);
+            float roll = dice.next();
+            if (r < 1650.0f || r > 2950.0f) continue;
+            if (x > -1600.0f && x < 1550.0f && y > -1500.0f && y < 1400.0f) continue;
+            Vec3 off = Vec3{x, y, 0.0f} - avenueStart;
+            float along = dot(off, avenueDir);
+            float across = std::fabs(off.x * avenueDir.y - off.y * avenueDir.x);
+            if (along > 0.0f && across < 330.0f) continue;
+            if (roll < 0.45f) {
+                float facing = std::atan2(-y, -x) + 0.5f * kPi + (dice.next() - 0.5f) * 0.6f;
+                addHouse(town, farm, dice, Placement{Vec3{x, y, 0.0f}, facing}, 225.0f + 75.0f * dice.pick(3),
+                         180.0f + 40.0f * dice.next(), false, false, false, false);
+            } else if (roll < 0.75f) {
+                for (int k = 0; k < 2; ++k) {
+                    Vec3 p{x + (dice.next() - 0.5f) * 200.0f, y + (dice.next() - 0.5f) * 200.0f, 0.0f};
+                    addTree(town.model.part("tree_trunks", town.m.bark), town.model.part("tree_crowns", town.m.foliage),
+                            p, 0.8f + 0.4f * dice.next(), 900u + dice.count, true);
+                }
+            }
+        }
+    }
+}
+
+// ---------------------------------------------------------------------------
+// The square and the tower.
+
+void addTower(Town& town) {
+    // An octagonal stone tower with a slate spire: one window on each face per storey.
+    const Vec3 base{-540.0f, 10.0f, 0.0f};
+    const int sides = 8, storeys = 5;
+    const float radius = 92.0f, top = storeys * kStorey;
+    MeshBuilder walls, trim, spire;
+    for (int i = 0; i < sides; ++i) {
+        float t0 = 2.0f * kPi * (i + 0.5f) / sides, t1 = 2.0f * kPi * (i + 1.5f) / sides;
+        Vec3 a{radius * std::cos(t0), radius * std::sin(t0), 0.0f}, b{radius * std::cos(t1), radius * std::sin(t1), 0.0f};
+        float len = length(b - a);
+        addWall(walls, a, b, 0.0f, top, UvScale{kBay, kStorey, 0.5f - 0.5f * len / kBay, 0.0f}, top);
+    }
+    UvScale stoneUv{100.0f, 100.0f, 0.0f, 0.0f};
+    addRingWall(trim, sides, radius - 10.0f, radius + 6.0f, 0.0f, 30.0f, stoneUv);
+    addRingWall(trim, sides, radius - 10.0f, radius + 10.0f, top - 20.0f, top, stoneUv);
+    addRingWall(trim, sides, radius - 10.0f, radius + 4.0f, 2.0f * kStorey - 8.0f, 2.0f * kStorey, stoneUv);
+    MeshBuilder cone;
+    addSpire(cone, sides, radius + 14.0f, 0.0f, 340.0f, UvScale{kBay, kBay, 0.0f, 0.0f});
+    appendPlaced(spire, cone, Placement{Vec3{0.0f, 0.0f, top}, kPi / sides});
+    // The spire's eaves, seen from below.
+    MeshBuilder soffit;
+    addPrism(soffit, sides, radius + 14.0f, radius + 14.0f, top - 0.5f, top, stoneUv, false, false);
+    appendPlaced(spire, soffit, Placement{Vec3{0.0f, 0.0f, 0.0f}, kPi / sides});
+    Placement at{base, 0.0f};
+    appendPlaced(town.model.part("tower_walls", town.m.stone), walls, at);
+    appendPlaced(town.model.part("stonework_inner", town.m.granite), trim, at);
+    appendPlaced(town.model.part("tower_spire", town.m.slate), spire, at);
+    // A door facing the square, with a lantern over it.
+    Placement doorAt{base + Vec3{radius * 0.924f, 0.0f, 0.0f}, 0.5f * kPi};
+    BuildingTargets doorway;
+    doorway.trim = &town.model.part("stonework_inner", town.m.granite);
+    doorway.door = &town.model.part("doors", town.m.door);
+    addDoorway(doorway, doorAt);
+    addWallLantern(town.model.part("ironwork", town.m.iron), town.model.part("lamp_glass", town.m.glass), doorAt,
+                   170.0f);
+}
+
+void addSquare(Town& town) {
+    MeshBuilder& stone = town.model.part("stonework_inner", town.m.granite);
+    MeshBuilder& iron = town.model.part("ironwork", town.m.iron);
+    MeshBuilder& glass = town.model.part("lamp_glass", town.m.glass);
+    MeshBuilder& trunks = town.model.part("tree_trunks", town.m.bark);
+    MeshBuilder& crowns = town.model.part("tree_crowns", town.m.foliage);
+
+    // The fountain: a round stone basin of water; the obelisk that rises from
+    // it is one of the revealed pieces.
+    const Vec3 f = kRevealSpots[0];
+    MeshBuilder basin, water;
+    addRingWall(basin, 16, 70.0f, 84.0f, 0.0f, 36.0f, UvScale{100.0f, 100.0f, 0.0f, 0.0f});
+    addPrism(basin, 16, 100.0f, 100.0f, 0.0f, 4.0f, UvScale{100.0f, 100.0f, 0.0f, 0.0f}, true, false);
+    addPrism(water, 16, 70.5f, 70.5f, 0.0f, 27.0f, UvScale{100.0f, 100.0f, 0.0f, 0.0f}, true, false);
+    appendPlaced(stone, basin, Placement{f, 0.0f});
+    appendPlaced(town.model.part("fountain_water", town.m.water), water, Placement{f, 0.0f});
+
+    // Benches facing the fountain, on the sides the camera leaves free and out
+    // of the way of the view across the square at the moment of the reveal.
+    MeshBuilder& wood = town.model.part("benches", town.m.timber);
+    for (float degrees : {30.0f, 300.0f, 318.0f}) {
+        float a = degrees * kPi / 180.0f;
+        Vec3 p = f + Vec3{150.0f * std::cos(a), 150.0f * std::sin(a), 0.0f};
+        addBench(wood, iron, Placement{p, a - 0.5f * kPi});
+    }
+    // Street lamps round the square and at the crossings.
+    const Vec3 lamps[] = {{380.0f, 0.0f, 0.0f},    {360.0f, 300.0f, 0.0f}, {340.0f, -330.0f, 0.0f},
+                          {-300.0f, -650.0f, 0.0f}, {-900.0f, 420.0f, 0.0f}, {-100.0f, 380.0f, 0.0f},
+                          {-300.0f, 360.0f, 0.0f},  {-180.0f, -395.0f, 0.0f}};
+    for (const Vec3& p : lamps) addLampPost(iron, glass, Placement{p, 0.0f});
+    // Trees and planters in the corners the camera does not fly through.
+    const Vec3 trees[] = {{-250.0f, -425.0f, 0.0f}, {100.0f, -605.0f, 0.0f}, {-760.0f, -660.0f, 0.0f},
+                          {350.0f, -720.0f, 0.0f}};
+    unsigned n = 40;
+    for (const Vec3& p : trees) addTree(trunks, crowns, p, 0.8f, n++);
+    MeshBuilder& soil = town.model.part("planter_soil", town.m.grass);
+    const Vec3 planters[] = {{80.0f, -660.0f, 0.0f}, {-210.0f, -460.0f, 0.0f}, {-680.0f, 470.0f, 0.0f}};
+    for (const Vec3& p : planters) addPlanter(stone, soil, crowns, p, 70.0f);
+}
+
+// ---------------------------------------------------------------------------
+// The five revealed pieces, each a mesh of its own, in file order.
+
+void addObelisk(MeshBuilder& mesh, Vec3 at) {
+    MeshBuilder shape;
+    UvScale uv{50.0f, 50.0f, 0.0f, 0.0f};
+    addPrism(shape, 4, 30.0f, 26.0f, 24.0f, 60.0f, uv, true, false);
+    addPrism(shape, 4, 16.0f, 10.0f, 60.0f, 250.0f, uv, false, false);
+    addSpire(shape, 4, 10.0f, 250.0f, 22.0f, uv);
+    addSphere(shape, Vec3{0.0f, 0.0f, 300.0f}, 20.0f, 14, 9, 1.0f, uv);
+    addTorus(shape, Vec3{0.0f, 0.0f, 300.0f}, 32.0f, 3.0f, 24, 6);
+    appendPlaced(mesh, shape, Placement{at, 0.25f * kPi});
+}
+
+void addLantern(MeshBuilder& mesh, Vec3 at) {
+    MeshBuilder shape;
+    UvScale uv{50.0f, 50.0f, 0.0f, 0.0f};
+    addPrism(shape, 8, 16.0f, 12.0f, 0.0f, 24.0f, uv, true, false);
+    addPrism(shape, 8, 6.0f, 5.0f, 24.0f, 150.0f, uv, false, true);
+    addPrism(shape, 6, 13.0f, 19.0f, 150.0f, 205.0f, uv, true, false);
+    addSpire(shape, 6, 22.0f, 205.0f, 20.0f, uv);
+    addSphere(shape, Vec3{0.0f, 0.0f, 232.0f}, 7.0f, 10, 6, 1.0f, uv);
+    appendPlaced(mesh, shape, Placement{at, 0.0f});
+}
+
+// One pointed six-sided crystal, leaning by shear towards the given direction.
+void addShard(MeshBuilder& into, Vec3 seat, float radius, float height, float lean, float direction) {
+    MeshBuilder shard;
+    UvScale uv{50.0f, 50.0f, 0.0f, 0.0f};
+    addPrism(shard, 6, radius, radius * 0.9f, 0.0f, height, uv, false, false);
+    addSpire(shard, 6, radius * 0.9f, height, 0.45f * height, uv);
+    for (Corner& c : shard.corners) {
+        c.position.x += lean * c.position.z * std::cos(direction);
+        c.position.y += lean * c.position.z * std::sin(direction);
+    }
+    appendPlaced(into, shard, Placement{seat, direction});
+}
+
+void addCrystal(MeshBuilder& mesh, Vec3 at) {
+    MeshBuilder shape;
+    UvScale uv{50.0f, 50.0f, 0.0f, 0.0f};
+    addPrism(shape, 6, 30.0f, 26.0f, 0.0f, 22.0f, uv, true, false);
+    addPrism(shape, 6, 20.0f, 16.0f, 22.0f, 40.0f, uv, true, false);
+    // A tall crystal in the middle and a ring of smaller ones leaning outwards.
+    addShard(shape, Vec3{0.0f, 0.0f, 38.0f}, 11.0f, 95.0f, 0.0f, 0.0f);
+    for (int i = 0; i < 4; ++i) {
+        float a = 2.0f * kPi * (i + 0.3f) / 4.0f;
+        Vec3 seat{9.0f * std::cos(a), 9.0f * std::sin(a), 36.0f};
+        addShard(shape, seat, 6.0f + 1.5f * (i % 2), 42.0f + 12.0f * (i % 2), 0.32f, a);
+    }
+    appendPlaced(mesh, shape, Placement{at, 0.0f});
+}
+
+void addRing(MeshBuilder& mesh, Vec3 at) {
+    MeshBuilder shape;
+    UvScale uv{50.0f, 50.0f, 0.0f, 0.0f};
+    addPrism(shape, 8, 18.0f, 14.0f, 0.0f, 20.0f, uv, true, false);
+    addPrism(shape, 8, 5.0f, 5.0f, 20.0f, 72.0f, uv, false, true);
+    addTorus(shape, Vec3{0.0f, 0.0f, 115.0f}, 40.0f, 7.0f, 32, 10);
+    addSphere(shape, Vec3{0.0f, 0.0f, 115.0f}, 12.0f, 12, 8, 1.0f, uv);
+    appendPlaced(mesh, shape, Placement{at, 0.0f});
+}
+
+}  // namespace
+
+SceneModel buildTown() {
+    SceneModel model;
+    model.texturePrefix = "D:\\Projects\\Tarnwick\\maps\\";
+    model.originOffset = kOriginOffset;
+    Town town{model, addMaterials(model)};
+
+    // Fix the order of the first parts; the rest follow as they are first used.
+    model.part("ground_cobbles", town.m.cobbles);
+    model.part("ground_grass", town.m.grass);
+    model.part("avenue", town.m.cobbles);
+    model.part("pavements", town.m.paving);
+    model.part("kerbs", town.m.granite);
+
+    addGround(town);
+    std::uint32_t seed = 100;
+    for (const Block& block : kBlocks) addBlock(town, block, seed++);
+    addTower(town);
+    addSquare(town);
+    addAvenue(town);
+    addOutskirts(town);
+
+    // Last but one: the five revealed pieces; last: the centroid marker.
+    addObelisk(model.part("reveal_obelisk", town.m.glowWarm), kRevealSpots[0]);
+    addLantern(model.part("reveal_lantern_south", town.m.glowWarm), kRevealSpots[1]);
+    addCrystal(model.part("reveal_crystal", town.m.glowWhite), kRevealSpots[2]);
+    addLantern(model.part("reveal_lantern_north", town.m.glowWarm), kRevealSpots[3]);
+    addRing(model.part("reveal_ring", town.m.glowWhite), kRevealSpots[4]);
+    addMarker(model.part("centroid_marker", town.m.marker), Vec3{0.0f, 0.0f, 0.0f});
+    return model;
+}
