@@ -7,6 +7,7 @@ TARNWICK_PACKAGES=(
   libglfw3-dev libglew-dev libgl1-mesa-dev libgl1-mesa-dri
   libassimp-dev libdevil-dev libopenal-dev libmpg123-dev libmp3lame-dev
   libgtest-dev libbenchmark-dev
+  libegl-dev libpng-dev ffmpeg
   xvfb xauth
 )
 
