@@ -58,7 +58,11 @@ bool Scene::loadScene(const char* path) {
     Assimp::Importer importer;
     const aiScene* scene = importer.ReadFile(path, kSceneImportFlags);
     // The last mesh marks the centroid, so a file without meshes cannot be used.
-    if (scene == nullptr || scene->mNumMeshes == 0) return false;
+    // For a file without geometry the importer hands back an "incomplete" scene
+    // holding a placeholder mesh of its own; that is no model either.
+    if (scene == nullptr || (scene->mFlags & AI_SCENE_FLAGS_INCOMPLETE) != 0 || scene->mNumMeshes == 0) {
+        return false;
+    }
 
     for (unsigned i = 0; i + 1 < scene->mNumMeshes; ++i) {
         const aiMesh* mesh = scene->mMeshes[i];
