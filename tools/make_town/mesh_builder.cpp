@@ -132,6 +132,9 @@ void addSphere(MeshBuilder& mesh, Vec3 c, float r, int slices, int stacks, float
         float theta = kTwoPi * i / slices;
         float phi = 1.5707964f - 3.1415927f * j / stacks;  // from the north pole down
         Vec3 dir{std::cos(phi) * std::cos(theta), std::cos(phi) * std::sin(theta), std::sin(phi)};
+        // The poles exactly, so the triangles that meet there collapse and are dropped
+        // rather than left as slivers of random facing.
+        if (j == 0 || j == stacks) dir = Vec3{0.0f, 0.0f, j == 0 ? 1.0f : -1.0f};
         out.position = c + Vec3{dir.x * r, dir.y * r, dir.z * r * squashZ};
         out.normal = normalize(Vec3{dir.x, dir.y, dir.z / squashZ});
         out.u = repeatsU * i / slices + uv.shiftU;

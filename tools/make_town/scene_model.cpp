@@ -96,10 +96,10 @@ void addDoorway(const BuildingTargets& into, const Placement& at) {
     appendPlaced(*into.trim, step, Placement{placePoint(at, Vec3{0.0f, -10.0f, 0.0f}), at.yaw});
 }
 
-void addBuilding(const BuildingTargets& into, const BuildingSpec& spec) {
-    float hw = spec.width * 0.5f, hd = spec.depth * 0.5f;
-    float top = spec.storeys * kStorey;
-    const Placement& at = spec.at;
+void addBuilding(const BuildingTargets& into, const BuildingPlan& plan) {
+    float hw = plan.width * 0.5f, hd = plan.depth * 0.5f;
+    float top = plan.storeys * kStorey;
+    const Placement& at = plan.at;
 
     // Walls: each wall's bays are centred on it, so windows sit symmetrically.
     MeshBuilder walls;
@@ -113,21 +113,21 @@ void addBuilding(const BuildingTargets& into, const BuildingSpec& spec) {
     appendPlaced(*into.walls, walls, at);
 
     // Plinth and cornice stick out on the sides without a neighbour.
-    auto proud = [&](int side, float amount) { return spec.shared[side] ? 0.0f : amount; };
+    auto proud = [&](int side, float amount) { return plan.shared[side] ? 0.0f : amount; };
     MeshBuilder trim;
     addSlab(trim, -hw - proud(3, 3.0f), -hd - proud(0, 3.0f), hw + proud(1, 3.0f), hd + proud(2, 3.0f), 0.0f, 26.0f,
             kWorldUv);
     addSlab(trim, -hw - proud(3, 7.0f), -hd - proud(0, 7.0f), hw + proud(1, 7.0f), hd + proud(2, 7.0f), top - 16.0f,
             top, kWorldUv);
     // A string course between the ground floor and the first floor.
-    if (spec.storeys > 1) {
+    if (plan.storeys > 1) {
         addSlab(trim, -hw - proud(3, 2.0f), -hd - proud(0, 2.0f), hw + proud(1, 2.0f), hd + proud(2, 2.0f),
                 kStorey - 6.0f, kStorey + 2.0f, kWorldUv);
     }
     float shortHalf = std::fmin(hw, hd);
     float overhang = 16.0f;
-    float rise = spec.roofPitch * (shortHalf + overhang);
-    if (spec.chimney) {
+    float rise = plan.roofPitch * (shortHalf + overhang);
+    if (plan.chimney) {
         MeshBuilder chimney;
         addBox(chimney, 12.0f, 18.0f, rise + 40.0f, kWorldUv);
         float cx = hw >= hd ? hw * 0.45f : 0.0f, cy = hw >= hd ? 0.0f : hd * 0.45f;
@@ -142,16 +142,16 @@ void addBuilding(const BuildingTargets& into, const BuildingSpec& spec) {
     // Windows are centred on every wall, so the middle of a wall is always a
     // window's place: the door goes there and hides the ground-floor window,
     // and a lantern goes half a bay beside it, between two windows.
-    if (spec.doorFront) {
+    if (plan.doorFront) {
         addDoorway(into, Placement{placePoint(at, Vec3{0.0f, -hd, 0.0f}), at.yaw});
-        if (spec.lanterns) {
+        if (plan.lanterns) {
             addWallLantern(*into.iron, *into.glass, Placement{placePoint(at, Vec3{75.0f, -hd, 0.0f}), at.yaw}, 215.0f);
         }
     }
-    if (spec.doorBack) {
+    if (plan.doorBack) {
         float back = at.yaw + 3.1415927f;
         addDoorway(into, Placement{placePoint(at, Vec3{0.0f, hd, 0.0f}), back});
-        if (spec.lanterns) {
+        if (plan.lanterns) {
             addWallLantern(*into.iron, *into.glass, Placement{placePoint(at, Vec3{-75.0f, hd, 0.0f}), back}, 215.0f);
         }
     }

@@ -51,7 +51,7 @@ struct BuildingMaterials {
 // A house: a box of whole storeys with windows on every side, a stone plinth
 // and cornice, a hipped roof, a front door and optionally a back door, a
 // chimney and lanterns beside the doors. Its own frame has the front facing -y.
-struct BuildingSpec {
+struct BuildingPlan {
     Placement at;
     float width = 300.0f, depth = 200.0f;  // along local x (the front) and y
     int storeys = 3;
@@ -74,7 +74,7 @@ struct BuildingTargets {
     MeshBuilder* glass = nullptr;
 };
 
-void addBuilding(const BuildingTargets& into, const BuildingSpec& spec);
+void addBuilding(const BuildingTargets& into, const BuildingPlan& plan);
 // A stone door frame with its door and a step, in a wall whose outside faces local -y.
 void addDoorway(const BuildingTargets& into, const Placement& at);
 

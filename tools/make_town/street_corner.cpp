@@ -65,7 +65,7 @@ SceneModel buildStreetCorner() {
     b.walls = &model.part("walls_render", render);
 
     // A long brick house along the street, and a rendered corner house turned to the side street.
-    BuildingSpec left;
+    BuildingPlan left;
     left.at = Placement{Vec3{-250.0f, 150.0f, 0.0f}, 0.0f};
     left.width = 450.0f;
     left.depth = 250.0f;
@@ -74,7 +74,7 @@ SceneModel buildStreetCorner() {
     left.lanterns = true;
     left.shared[1] = true;
     addBuilding(a, left);
-    BuildingSpec corner;
+    BuildingPlan corner;
     corner.at = Placement{Vec3{100.0f, 225.0f, 0.0f}, 1.5707964f};
     corner.width = 400.0f;
     corner.depth = 250.0f;
@@ -84,7 +84,7 @@ SceneModel buildStreetCorner() {
     addBuilding(b, corner);
 
     addLampPost(*a.iron, *a.glass, Placement{Vec3{255.0f, -10.0f, 6.0f}, 0.0f});
-    addBench(model.part("bench", oak), *a.iron, Placement{Vec3{-250.0f, 0.0f, 6.0f}, 0.0f});
+    addBench(model.part("bench", oak), *a.iron, Placement{Vec3{-420.0f, 0.0f, 6.0f}, 0.0f});
 
     addMarker(model.part("centroid_marker", marker), Vec3{0.0f, 0.0f, 0.0f});
     return model;

@@ -3,8 +3,8 @@
 // Layout, from the middle out: the square, which the camera circles at eye
 // height for most of the run, with the fountain in the middle and the pieces
 // that are revealed when the bloom starts around it; blocks of houses on the
-// ground between the camera's routes, their pavements and kerbs; an old tower
-// west of the square; the ring road the camera orbits on at the end, lined on
+// ground between the camera's routes, their pavements and kerbs, and two
+// parks; an old tower south-west of the square; the ring road the camera orbits on at the end, lined on
 // its far side by an outer ring of blocks; and the outskirts with scattered
 // houses, trees and the avenue the camera comes down at the start.
 #include <cmath>
@@ -17,7 +17,7 @@ const Vec3 kRevealSpots[5] = {
     {205.0f, -175.0f, 0.0f},  // a lantern at the south-east of the square
     {220.0f, -5.0f, 0.0f},    // the crystal on the east side
     {195.0f, 185.0f, 0.0f},   // a lantern at the north-east
-    {0.0f, 184.0f, 0.0f},     // the ring on the north side
+    {-50.0f, 186.0f, 0.0f},   // the ring on the north side
 };
 
 namespace {
@@ -114,15 +114,13 @@ struct Block {
 };
 
 // The blocks stand on the ground between the camera's routes, at least about
-// seventy units from any point the eye passes.
+// seventy units from any point the eye passes. Inside the ring road they keep
+// well back from it, so that the closing orbit, which looks at the middle of
+// the town, sees across the square rather than into a wall.
 const Block kBlocks[] = {
-    {"north-west", -285.0f, 525.0f, 300.0f, 250.0f, 0.0f, 2, 4, false},
-    {"north", 155.0f, 535.0f, 300.0f, 250.0f, 0.0f, 2, 4, false},
-    {"north-east", 560.0f, 405.0f, 280.0f, 350.0f, 0.0f, 2, 4, false},
-    {"east", 585.0f, -105.0f, 330.0f, 420.0f, 0.0f, 3, 4, false},
-    {"south-east", 510.0f, -565.0f, 220.0f, 250.0f, 0.0f, 2, 3, false},
-    {"south-west", -840.0f, -500.0f, 260.0f, 300.0f, 0.0f, 2, 3, false},
-    {"lodge", -610.0f, 545.0f, 130.0f, 130.0f, 0.0f, 2, 2, false},
+    {"north-west", -285.0f, 500.0f, 300.0f, 200.0f, 0.0f, 2, 4, false},
+    {"north", 155.0f, 505.0f, 300.0f, 190.0f, 0.0f, 2, 4, false},
+    {"east", 520.0f, -62.5f, 200.0f, 335.0f, 0.0f, 3, 4, false},
     {"outer south", 420.0f, -1190.0f, 620.0f, 300.0f, 0.0f, 2, 4, true},
     {"outer east", 1210.0f, -30.0f, 300.0f, 1100.0f, 0.0f, 2, 4, true},
     {"outer north", 30.0f, 1080.0f, 1260.0f, 300.0f, 0.0f, 2, 4, true},
@@ -169,23 +167,22 @@ struct Town {
 };
 
 void addHouse(Town& town, const Block& block, Dice& dice, const Placement& at, float width, float depth,
-              bool doorBack, bool sharedLeft, bool sharedRight, bool sharedBack) {
-    BuildingSpec spec;
-    spec.at = at;
-    spec.width = width;
-    spec.depth = depth;
-    spec.storeys = block.minStoreys + dice.pick(block.maxStoreys - block.minStoreys + 1);
-    spec.roofPitch = 0.6f + 0.35f * dice.next();
-    spec.doorFront = true;
-    spec.doorBack = doorBack;
-    spec.chimney = dice.next() < 0.45f;
-    spec.lanterns = !block.outer && dice.next() < 0.6f;
-    spec.shared[1] = sharedRight;
-    spec.shared[2] = sharedBack;
-    spec.shared[3] = sharedLeft;
+              bool doorBack, bool sharedLeft, bool sharedRight) {
+    BuildingPlan plan;
+    plan.at = at;
+    plan.width = width;
+    plan.depth = depth;
+    plan.storeys = block.minStoreys + dice.pick(block.maxStoreys - block.minStoreys + 1);
+    plan.roofPitch = 0.6f + 0.35f * dice.next();
+    plan.doorFront = true;
+    plan.doorBack = doorBack;
+    plan.chimney = dice.next() < 0.45f;
+    plan.lanterns = !block.outer && dice.next() < 0.6f;
+    plan.shared[1] = sharedRight;
+    plan.shared[3] = sharedLeft;
     int facade = dice.pick(4);
     int roof = dice.next() < 0.72f ? 0 : 1;
-    addBuilding(town.targets(facade, roof, block.outer), spec);
+    addBuilding(town.targets(facade, roof, block.outer), plan);
 }
 
 void addBlock(Town& town, const Block& block, std::uint32_t seed) {
@@ -216,8 +213,42 @@ void addBlock(Town& town, const Block& block, std::uint32_t seed) {
         Placement at{placePoint(blockAt, local), yaw + (alongX ? 0.0f : -0.5f * kPi)};
         bool first = i == 0, last = i + 1 == widths.size();
         bool sharedLeft = alongX ? !first : !last, sharedRight = alongX ? !last : !first;
-        addHouse(town, block, dice, at, widths[i], across, true, sharedLeft, sharedRight, false);
+        addHouse(town, block, dice, at, widths[i], across, true, sharedLeft, sharedRight);
         s += widths[i];
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Parks: lawns with tall trees. The crowns start well above eye height, so the
+// camera looks between the trunks to the square.
+
+struct Park {
+    float x0, y0, x1, y1;
+    bool trees;
+};
+
+const Park kParks[] = {
+    {420.0f, 230.0f, 720.0f, 560.0f, true},    // north-east of the square
+    {390.0f, -690.0f, 640.0f, -430.0f, true},  // south-east
+};
+
+void addPark(Town& town, const Park& park, std::uint32_t seed) {
+    Dice dice{seed};
+    addSlab(town.model.part("lawns", town.m.grass), park.x0, park.y0, park.x1, park.y1, 0.0f, 4.0f,
+            UvScale{400.0f, 400.0f, 0.0f, 0.0f});
+    float cx = 0.5f * (park.x0 + park.x1), cy = 0.5f * (park.y0 + park.y1);
+    float hx = 0.5f * (park.x1 - park.x0), hy = 0.5f * (park.y1 - park.y0);
+    MeshBuilder border;
+    addFrame(border, hx + 10.0f, hy + 10.0f, hx, hy, 0.0f, 8.0f, UvScale{60.0f, 60.0f, 0.0f, 0.0f});
+    appendPlaced(town.model.part("kerbs", town.m.granite), border, Placement{Vec3{cx, cy, 0.0f}, 0.0f});
+    const float spacing = 140.0f;
+    if (!park.trees) return;
+    for (float y = park.y0 + 70.0f; y < park.y1 - 40.0f; y += spacing) {
+        for (float x = park.x0 + 70.0f; x < park.x1 - 40.0f; x += spacing) {
+            Vec3 p{x + (dice.next() - 0.5f) * 50.0f, y + (dice.next() - 0.5f) * 50.0f, 4.0f};
+            addTree(town.model.part("tree_trunks", town.m.bark), town.model.part("tree_crowns", town.m.foliage), p,
+                    0.95f + 0.2f * dice.next(), seed * 31u + dice.count);
+        }
     }
 }
 
@@ -299,7 +330,7 @@ void addOutskirts(Town& town) {
             if (roll < 0.45f) {
                 float facing = std::atan2(-y, -x) + 0.5f * kPi + (dice.next() - 0.5f) * 0.6f;
                 addHouse(town, farm, dice, Placement{Vec3{x, y, 0.0f}, facing}, 225.0f + 75.0f * dice.pick(3),
-                         180.0f + 40.0f * dice.next(), false, false, false, false);
+                         180.0f + 40.0f * dice.next(), false, false, false);
             } else if (roll < 0.75f) {
                 for (int k = 0; k < 2; ++k) {
                     Vec3 p{x + (dice.next() - 0.5f) * 200.0f, y + (dice.next() - 0.5f) * 200.0f, 0.0f};
@@ -315,8 +346,10 @@ void addOutskirts(Town& town) {
 // The square and the tower.
 
 void addTower(Town& town) {
-    // An octagonal stone tower with a slate spire: one window on each face per storey.
-    const Vec3 base{-540.0f, 10.0f, 0.0f};
+    // An octagonal stone tower with a slate spire: one window on each face per
+    // storey. It stands south-west of the square, off the lines of sight of the
+    // closing orbit.
+    const Vec3 base{-840.0f, -500.0f, 0.0f};
     const int sides = 8, storeys = 5;
     const float radius = 92.0f, top = storeys * kStorey;
     MeshBuilder walls, trim, spire;
@@ -368,40 +401,41 @@ void addSquare(Town& town) {
     appendPlaced(stone, basin, Placement{f, 0.0f});
     appendPlaced(town.model.part("fountain_water", town.m.water), water, Placement{f, 0.0f});
 
-    // Benches facing the fountain, on the sides the camera leaves free and out
-    // of the way of the view across the square at the moment of the reveal.
+    // Benches on the pavements, looking out over the square; none stands
+    // between the camera and the revealed pieces at the moment of the reveal.
     MeshBuilder& wood = town.model.part("benches", town.m.timber);
-    for (float degrees : {30.0f, 300.0f, 318.0f}) {
-        float a = degrees * kPi / 180.0f;
-        Vec3 p = f + Vec3{150.0f * std::cos(a), 150.0f * std::sin(a), 0.0f};
-        addBench(wood, iron, Placement{p, a - 0.5f * kPi});
-    }
+    addBench(wood, iron, Placement{Vec3{392.0f, -220.0f, 6.0f}, -0.5f * kPi});
+    addBench(wood, iron, Placement{Vec3{392.0f, -60.0f, 6.0f}, -0.5f * kPi});
+    addBench(wood, iron, Placement{Vec3{-220.0f, 372.0f, 6.0f}, 0.0f});
     // Street lamps round the square and at the crossings.
     const Vec3 lamps[] = {{380.0f, 0.0f, 0.0f},    {360.0f, 300.0f, 0.0f}, {340.0f, -330.0f, 0.0f},
                           {-300.0f, -650.0f, 0.0f}, {-900.0f, 420.0f, 0.0f}, {-100.0f, 380.0f, 0.0f},
                           {-300.0f, 360.0f, 0.0f},  {-180.0f, -395.0f, 0.0f}};
     for (const Vec3& p : lamps) addLampPost(iron, glass, Placement{p, 0.0f});
     // Trees and planters in the corners the camera does not fly through.
-    const Vec3 trees[] = {{-250.0f, -425.0f, 0.0f}, {100.0f, -605.0f, 0.0f}, {-760.0f, -660.0f, 0.0f},
-                          {350.0f, -720.0f, 0.0f}};
+    const Vec3 trees[] = {{-250.0f, -425.0f, 0.0f}, {100.0f, -605.0f, 0.0f}, {-700.0f, -640.0f, 0.0f},
+                          {-600.0f, 560.0f, 0.0f},  {-640.0f, 480.0f, 0.0f}};
     unsigned n = 40;
     for (const Vec3& p : trees) addTree(trunks, crowns, p, 0.8f, n++);
     MeshBuilder& soil = town.model.part("planter_soil", town.m.grass);
-    const Vec3 planters[] = {{80.0f, -660.0f, 0.0f}, {-210.0f, -460.0f, 0.0f}, {-680.0f, 470.0f, 0.0f}};
+    const Vec3 planters[] = {{80.0f, -660.0f, 0.0f}, {-210.0f, -460.0f, 0.0f}, {-700.0f, 410.0f, 0.0f}};
     for (const Vec3& p : planters) addPlanter(stone, soil, crowns, p, 70.0f);
+    // A flat lawn west of the square, where the closing orbit looks across.
+    addPark(town, Park{-610.0f, -60.0f, -490.0f, 60.0f, false}, 77);
 }
 
 // ---------------------------------------------------------------------------
 // The five revealed pieces, each a mesh of its own, in file order.
 
 void addObelisk(MeshBuilder& mesh, Vec3 at) {
+    // Low enough that the camera at the reveal, close by, sees it whole.
     MeshBuilder shape;
     UvScale uv{50.0f, 50.0f, 0.0f, 0.0f};
-    addPrism(shape, 4, 30.0f, 26.0f, 24.0f, 60.0f, uv, true, false);
-    addPrism(shape, 4, 16.0f, 10.0f, 60.0f, 250.0f, uv, false, false);
-    addSpire(shape, 4, 10.0f, 250.0f, 22.0f, uv);
-    addSphere(shape, Vec3{0.0f, 0.0f, 300.0f}, 20.0f, 14, 9, 1.0f, uv);
-    addTorus(shape, Vec3{0.0f, 0.0f, 300.0f}, 32.0f, 3.0f, 24, 6);
+    addPrism(shape, 4, 30.0f, 26.0f, 24.0f, 56.0f, uv, true, false);
+    addPrism(shape, 4, 15.0f, 10.0f, 56.0f, 180.0f, uv, false, false);
+    addSpire(shape, 4, 10.0f, 180.0f, 18.0f, uv);
+    addSphere(shape, Vec3{0.0f, 0.0f, 222.0f}, 16.0f, 14, 9, 1.0f, uv);
+    addTorus(shape, Vec3{0.0f, 0.0f, 222.0f}, 27.0f, 2.5f, 24, 6);
     appendPlaced(mesh, shape, Placement{at, 0.25f * kPi});
 }
 
@@ -449,8 +483,8 @@ void addRing(MeshBuilder& mesh, Vec3 at) {
     UvScale uv{50.0f, 50.0f, 0.0f, 0.0f};
     addPrism(shape, 8, 18.0f, 14.0f, 0.0f, 20.0f, uv, true, false);
     addPrism(shape, 8, 5.0f, 5.0f, 20.0f, 72.0f, uv, false, true);
-    addTorus(shape, Vec3{0.0f, 0.0f, 115.0f}, 40.0f, 7.0f, 32, 10);
-    addSphere(shape, Vec3{0.0f, 0.0f, 115.0f}, 12.0f, 12, 8, 1.0f, uv);
+    addTorus(shape, Vec3{0.0f, 0.0f, 110.0f}, 34.0f, 6.0f, 32, 10);
+    addSphere(shape, Vec3{0.0f, 0.0f, 110.0f}, 11.0f, 12, 8, 1.0f, uv);
     appendPlaced(mesh, shape, Placement{at, 0.0f});
 }
 
@@ -472,6 +506,7 @@ SceneModel buildTown() {
     addGround(town);
     std::uint32_t seed = 100;
     for (const Block& block : kBlocks) addBlock(town, block, seed++);
+    for (const Park& park : kParks) addPark(town, park, seed++);
     addTower(town);
     addSquare(town);
     addAvenue(town);

@@ -311,7 +311,7 @@ Texel granite(float s, float t, const TextureRecipe& R, float /*px*/) {
     if (grains > 0.72f) c = tint(c, 0.45f);
     else if (grains < 0.22f) c = blend(c, Rgb{0.86f, 0.84f, 0.82f}, 0.7f);
     else if (grains > 0.6f && coarse > 0.55f) c = blend(c, Rgb{0.66f, 0.5f, 0.46f}, 0.5f);
-    return texel(c, 0.88f + 0.2f * coarse, 0.5f + 0.12f * coarse + 0.05f * grains);
+    return texel(c, 0.88f + 0.2f * coarse, 0.4f + 0.15f * coarse + 0.25f * grains);
 }
 
 Texel grass(float s, float t, const TextureRecipe& R, float /*px*/) {
