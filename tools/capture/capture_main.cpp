@@ -1,0 +1,307 @@
+// tarnwick_capture: records the demo, frame by frame, on a virtual clock.
+//
+// It runs the demo's own start-up and frame loop (startDemo, runFrame) in an
+// off-screen context, with the platform seam pointed at its own functions:
+// the clock reads the virtual time (frame k runs at k / fps seconds), no key
+// is ever pressed, the window never closes, and present reads the finished
+// frame back and hands it to a PNG folder or to ffmpeg instead of showing it.
+// Nothing in the frame reads the wall clock, so two captures with the same
+// options give the same pictures, bit for bit, on the same machine.
+//
+//   cd build/run && ../tools/capture/tarnwick_capture --fps 25 --out demo.mp4
+//   tarnwick_capture --run-dir build/run --ticks 50,1075 --out /tmp/frames
+//
+// Exit codes: 0 done, 1 the demo or a writer failed, 2 bad options.
+#include <GL/glew.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <iostream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "app/frame_loop.h"
+#include "app/platform.h"
+#include "audio/music_player.h"
+#include "capture_context.h"
+#include "capture_plan.h"
+#include "frame_image.h"
+#include "video_writer.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// The capture's run: the options, the frames to keep, and where the loop is.
+CaptureOptions options;
+std::vector<KeptFrame> keptFrames;
+size_t nextKept = 0;          // index into keptFrames of the next frame to keep
+int currentFrame = 0;         // the frame being run; 0 during start-up
+bool keepingThisFrame = false;
+bool writeFailed = false;
+VideoWriter video;
+int framesWritten = 0;
+
+// --quiet: the start-up report is held here and shown only when start-up
+// fails, also when it ends the process itself (an unreadable shader file).
+std::ostringstream heldReport;
+std::streambuf* consoleBuffer = nullptr;
+
+void showHeldReport() {
+    if (consoleBuffer == nullptr) return;
+    std::cout.rdbuf(consoleBuffer);
+    consoleBuffer = nullptr;
+    std::cout << heldReport.str() << std::flush;
+}
+
+void holdReport() {
+    consoleBuffer = std::cout.rdbuf(heldReport.rdbuf());
+    std::atexit(showHeldReport);
+}
+
+void dropHeldReport() {
+    if (consoleBuffer == nullptr) return;
+    std::cout.rdbuf(consoleBuffer);
+    consoleBuffer = nullptr;
+}
+
+double virtualClock() { return frameClock(currentFrame, options.fps); }
+int noKey(int) { return 0; }
+bool alwaysOpen() { return true; }
+
+void keepFrame(const FrameImage& full) {
+    FrameImage image = downscale(full, options.downscale);
+    const KeptFrame& kept = keptFrames[nextKept];
+    bool ok = isVideoPath(options.out) ? writeVideoFrame(video, image)
+                                       : writePng((fs::path(options.out) / kept.name).string(), image);
+    if (!ok) {
+        writeFailed = true;
+        return;
+    }
+    ++framesWritten;
+}
+
+// Called by the composite at the end of every frame, in place of the swap.
+void capturePresent() {
+    if (keepingThisFrame) keepFrame(readBackFrame());
+    presentCaptureContext();
+}
+
+// Frames that are not kept are run in full, but rasterise into one pixel:
+// every pass clears and redraws its target in full each frame and nothing
+// reads the previous frame's pixels, so the kept frames come out exactly as
+// if every frame had been drawn, at a fraction of the cost.
+void setFastFrame(bool fast) {
+    if (fast) {
+        glEnable(GL_SCISSOR_TEST);
+        glScissor(0, 0, 1, 1);
+    } else {
+        glDisable(GL_SCISSOR_TEST);
+    }
+}
+
+std::string clockText(double seconds) {
+    int total = static_cast<int>(seconds + 0.5);
+    char text[32];
+    std::snprintf(text, sizeof text, "%d:%02d:%02d", total / 3600, total / 60 % 60, total % 60);
+    return text;
+}
+
+// The wall clock is read here only, for the progress line; it never reaches
+// the demo, whose every clock reading is the virtual one.
+struct Progress {
+    using Clock = std::chrono::steady_clock;
+    Clock::time_point lastShown = Clock::now() - std::chrono::seconds(1);
+    double fastSeconds = 0.0;  // wall time of frames not kept
+    double keptSeconds = 0.0;  // wall time of kept frames
+    int fastDone = 0;
+    int keptDone = 0;
+    // Recent seconds per frame, smoothed over some fifty frames: the scenes
+    // differ in cost along the run, so the recent pace predicts the rest best.
+    double recentKept = 0.0;
+    double recentFast = 0.0;
+
+    static double smooth(double recent, double seconds) {
+        return recent == 0.0 ? seconds : recent * 0.98 + seconds * 0.02;
+    }
+
+    void count(bool kept, double seconds) {
+        if (kept) {
+            keptSeconds += seconds;
+            ++keptDone;
+            recentKept = smooth(recentKept, seconds);
+        } else {
+            fastSeconds += seconds;
+            ++fastDone;
+            recentFast = smooth(recentFast, seconds);
+        }
+    }
+
+    // Four updates a second at most, and always the last one.
+    void show(int frame, int lastFrame, int keptTotal, bool force) {
+        Clock::time_point now = Clock::now();
+        if (!force && now - lastShown < std::chrono::milliseconds(250)) return;
+        lastShown = now;
+        // Before the first kept frame, guess from the fast ones and back.
+        double perKept = recentKept > 0.0 ? recentKept : recentFast * 30.0;
+        double perFast = recentFast > 0.0 ? recentFast : recentKept / 30.0;
+        int keptLeft = keptTotal - keptDone;
+        int fastLeft = (lastFrame - frame) - keptLeft;
+        double left = keptLeft * perKept + (fastLeft > 0 ? fastLeft : 0) * perFast;
+        double rate = recentKept > 0.0 ? 1.0 / recentKept : 0.0;
+        char line[160];
+        std::snprintf(line, sizeof line, "\r  frame %d/%d (tick %.0f)  kept %d/%d  %.2f frames/s  %s left   ",
+                      frame, lastFrame, frameTick(frame, options.fps), keptDone, keptTotal, rate,
+                      clockText(left).c_str());
+        std::cout << line << std::flush;
+    }
+};
+
+// The demo leaves its sound device open for the process to end with; the
+// null device says so on stderr at exit, so the capture closes it itself.
+void closeSound() {
+    if (musicPlayer == nullptr || musicPlayer->device == nullptr) return;
+    alcMakeContextCurrent(nullptr);
+    if (musicPlayer->context != nullptr) alcDestroyContext(musicPlayer->context);
+    alcCloseDevice(musicPlayer->device);
+    musicPlayer->context = nullptr;
+    musicPlayer->device = nullptr;
+}
+
+bool openWriter() {
+    if (!isVideoPath(options.out)) {
+        std::error_code error;
+        fs::create_directories(options.out, error);
+        if (!fs::is_directory(options.out)) {
+            std::cout << "Could not make the folder " << options.out << std::endl;
+            return false;
+        }
+        return true;
+    }
+    VideoSettings settings;
+    settings.path = options.out;
+    settings.width = 1024 / options.downscale;
+    settings.height = 768 / options.downscale;
+    settings.fps = options.fps;
+    settings.audioOffset = audioOffsetSeconds(keptFrames.front().frame, options.fps);
+    settings.duration = videoSeconds(static_cast<int>(keptFrames.size()), options.fps);
+    if (!options.audio.empty()) {
+        if (fs::exists(options.audio)) {
+            settings.audioPath = options.audio;
+        } else {
+            std::cout << "No " << options.audio << " here: the video will be silent" << std::endl;
+        }
+    }
+    // H.264 in 4:2:0 wants even sizes.
+    if (settings.width % 2 != 0 || settings.height % 2 != 0) {
+        std::cout << "A video needs an even frame size; use --downscale 1, 2, 4 or 8" << std::endl;
+        return false;
+    }
+    return openVideo(video, settings);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::vector<std::string> args(argv + 1, argv + argc);
+    if (args.size() == 1 && (args[0] == "--help" || args[0] == "-h")) {
+        std::cout << captureUsage();
+        return 0;
+    }
+    std::string error;
+    if (!parseCaptureOptions(args, options, error)) {
+        std::cout << "tarnwick_capture: " << error << std::endl << captureUsage();
+        return 2;
+    }
+    keptFrames = planFrames(options);
+    if (keptFrames.empty()) {
+        std::cout << "tarnwick_capture: these options keep no frame" << std::endl;
+        return 2;
+    }
+
+    // The output is named from where the tool was started; the demo reads
+    // its files relative to the run folder.
+    options.out = fs::absolute(options.out).string();
+    if (!options.runDir.empty() && chdir(options.runDir.c_str()) != 0) {
+        std::cout << "tarnwick_capture: cannot enter " << options.runDir << std::endl;
+        return 2;
+    }
+    // The music goes into the video from its file; a capture never plays it
+    // aloud (OpenAL Soft's null device takes the sound instead).
+    setenv("ALSOFT_DRIVERS", "null", 1);
+
+    bool opened = openCaptureContext(options.context);
+    if (!opened && !options.contextChosen && std::getenv("DISPLAY") != nullptr) {
+        std::cout << "EGL failed; falling back to a GLFW window on " << std::getenv("DISPLAY") << std::endl;
+        opened = openCaptureContext(ContextKind::glfw);
+    }
+    if (!opened) return 1;
+
+    platform.readClock = virtualClock;
+    platform.readKey = noKey;
+    platform.windowOpen = alwaysOpen;
+    platform.present = capturePresent;
+
+    if (!openWriter()) return 1;
+
+    currentFrame = 0;
+    if (options.quiet) holdReport();
+    if (!startDemo()) {
+        showHeldReport();
+        if (isVideoPath(options.out)) closeVideo(video);
+        return 1;
+    }
+    dropHeldReport();
+
+    const int lastFrame = keptFrames.back().frame;
+    const int keptTotal = static_cast<int>(keptFrames.size());
+    std::cout << "Capturing " << keptTotal << " frame(s) at " << options.fps << " fps, running frames 1 to "
+              << lastFrame << ", to " << options.out << std::endl;
+    Progress progress;
+    bool demoEnded = false;
+    for (int frame = 1; frame <= lastFrame && !writeFailed; ++frame) {
+        currentFrame = frame;
+        keepingThisFrame = nextKept < keptFrames.size() && keptFrames[nextKept].frame == frame;
+        setFastFrame(!keepingThisFrame);
+        auto begin = std::chrono::steady_clock::now();
+        bool goesOn = runFrame();
+        // glReadPixels already waited for kept frames; a fast one is waited
+        // for here, so that the progress line times real work.
+        if (!keepingThisFrame) glFinish();
+        progress.count(keepingThisFrame,
+                       std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count());
+        if (keepingThisFrame) ++nextKept;
+        progress.show(frame, lastFrame, keptTotal, frame == lastFrame || !goesOn);
+        if (!goesOn) {
+            demoEnded = true;
+            break;
+        }
+    }
+    std::cout << std::endl;
+    closeSound();
+
+    bool ok = !writeFailed;
+    if (isVideoPath(options.out)) ok = closeVideo(video) && ok;
+    double seconds = progress.keptSeconds + progress.fastSeconds;
+    if (demoEnded && framesWritten < keptTotal) {
+        std::cout << "The demo ended at frame " << currentFrame << ", before every frame asked for" << std::endl;
+    }
+    std::cout << "Captured " << framesWritten << " frame(s) in " << clockText(seconds) << ": "
+              << (progress.keptSeconds > 0.0 ? progress.keptDone / progress.keptSeconds : 0.0)
+              << " kept frames/s";
+    if (progress.fastDone > 0) {
+        std::cout << ", " << (progress.fastSeconds > 0.0 ? progress.fastDone / progress.fastSeconds : 0.0)
+                  << " fast-forward frames/s";
+    }
+    std::cout << std::endl;
+    if (!ok) {
+        std::cout << "Writing " << options.out << " failed" << std::endl;
+        return 1;
+    }
+    std::cout << (isVideoPath(options.out) ? "Video: " : "Frames: ") << options.out << std::endl;
+    return 0;
+}

@@ -1,0 +1,71 @@
+// What a capture renders and keeps: its options and the frames they select.
+//
+// The capture runs the demo on a virtual clock: frame k (counted from 1) is
+// run with the clock reading k / fps seconds, so its timeline stands at tick
+// 50 k / fps. Every frame from the first up to the last kept one is run, at
+// the same step: the camera path drops what a frame overran of a segment and
+// the zap and the key debounce count frames, so a coarser step would fly a
+// different camera. Frames that are not kept are still run through the whole
+// loop, only with their rasterising cut down to one pixel (see capture_main).
+//
+// The image of frame k shows the camera as the rigs left it at the end of
+// frame k - 1, at (k - 1) / fps seconds: in a video frame k is shown at that
+// time, so picture and music (which starts at tick 0) stay in step.
+//
+// Pure logic, no GL: the option and frame rules are tested on their own.
+#pragma once
+
+#include <string>
+#include <vector>
+
+enum class ContextKind {
+    egl,   // Mesa's surfaceless EGL with a pbuffer: no X server needed
+    glfw,  // the demo's own GLFW window: needs a display (Xvfb will do)
+};
+
+struct CaptureOptions {
+    int fps = 60;                 // frames per second of demo time
+    int startTick = 0;            // first tick kept (inclusive)
+    int endTick = 6735;           // ticks kept end before this one; the demo's end at most
+    std::vector<int> ticks;       // --ticks: single moments instead of a range
+    std::string out;              // "*.mp4": a video; otherwise a folder of PNG frames
+    std::string runDir;           // empty: the working directory is the run folder
+    ContextKind context = ContextKind::egl;
+    bool contextChosen = false;   // --context given: no fallback to the other kind
+    int downscale = 1;            // kept frames are n × n block averages: 4 gives 256 × 192
+    std::string audio = "sound/Quillon.mp3";  // muxed into a video; "" for none
+    bool quiet = false;           // the demo's start-up report only when start-up fails
+};
+
+// Parses argv (without the program name). On failure returns false and
+// leaves a one-line reason in error.
+bool parseCaptureOptions(const std::vector<std::string>& args, CaptureOptions& options, std::string& error);
+
+// Usage text for --help and for bad options.
+std::string captureUsage();
+
+bool isVideoPath(const std::string& path);
+
+// The timeline's tick during frame k at this rate, as the virtual clock puts it.
+double frameTick(int frame, int fps);
+
+// The virtual clock reading (seconds) while frame k runs.
+double frameClock(int frame, int fps);
+
+// The first frame whose tick is at or after the given tick.
+int firstFrameAtOrAfter(int tick, int fps);
+
+struct KeptFrame {
+    int frame = 0;     // frame number, from 1
+    int tick = 0;      // the tick asked for (--ticks) or the frame's whole tick (range)
+    std::string name;  // PNG file name: "tick_01075.png" for --ticks, "frame_000812.png" for a range
+};
+
+// The kept frames in running order, no frame twice. Empty when the options
+// select nothing (a start at or after the end).
+std::vector<KeptFrame> planFrames(const CaptureOptions& options);
+
+// Where the music starts in a video whose first frame is firstFrame, and how
+// long the video runs, both in seconds.
+double audioOffsetSeconds(int firstFrame, int fps);
+double videoSeconds(int frameCount, int fps);

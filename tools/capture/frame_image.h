@@ -1,0 +1,41 @@
+// Captured frames as plain RGB pictures: PNG files in and out, the box
+// downscale the reference images are made with, and the comparisons the
+// frame tests use.
+//
+// Rows are stored top-down (the way PNG and video want them), three bytes
+// per pixel, no padding. GL reads bottom-up: the capture flips once, on
+// read-back, and nothing after that has to think about it.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+struct FrameImage {
+    int width = 0;
+    int height = 0;
+    std::vector<uint8_t> rgb;  // width * height * 3 bytes, top row first
+};
+
+// Reverses the row order in place: bottom-up GL rows to top-down and back.
+void flipRows(FrameImage& image);
+
+// Averages factor × factor blocks. The references are kept small this way; a
+// box average also evens out the single-pixel noise of software rasterising.
+// factor 1 returns a copy; sizes not divisible by factor drop the remainder.
+FrameImage downscale(const FrameImage& image, int factor);
+
+// 8-bit RGB PNG. Both report a failure on the console and return false.
+bool writePng(const std::string& path, const FrameImage& image);
+bool readPng(const std::string& path, FrameImage& image);
+
+// Peak signal-to-noise ratio over all channels, in dB; +infinity for equal
+// pictures, 0 for pictures of different sizes.
+double psnr(const FrameImage& a, const FrameImage& b);
+
+// Largest difference of any channel of any pixel (0..255); 255 for
+// pictures of different sizes.
+int maxChannelDifference(const FrameImage& a, const FrameImage& b);
+
+// Mean of all channels (0..255): a picture that is all black has 0.
+double meanLevel(const FrameImage& image);

@@ -1,0 +1,51 @@
+#!/usr/bin/env bash
+# Draws docs/contact_sheet.png, the README's picture of one run: eight moments
+# captured off screen by tarnwick_capture, each labelled with its tick, its
+# time, the effect on and what the viewer sees there.
+#
+#   tools/contact_sheet.sh [build folder]      (default: build)
+#
+# Needs ImageMagick's montage and the DejaVu fonts. The moments at 50, 800,
+# 1075, 3000 and 6500 are those of the golden-frame test.
+set -euo pipefail
+root="$(cd "$(dirname "$0")/.." && pwd)"
+build="$(cd "${1:-$root/build}" && pwd)"
+sheet="$root/docs/contact_sheet.png"
+
+# tick|effect|what is on screen
+moments=(
+  "50|motion blur|the first view, over the roofs"
+  "400|motion blur|down into the streets"
+  "800|motion blur|the flight between the houses"
+  "1075|bloom|the reveal: five glowing shapes, the zap's shake"
+  "2000|bloom|close by the shapes"
+  "3000|bloom|the middle of the run"
+  "6300|motion blur|back over the square"
+  "6500|motion blur|the final orbit"
+)
+
+cmake --build "$build" --target tarnwick_capture
+frames="$(mktemp -d /tmp/tarnwick-sheet-XXXXXX)"
+trap 'rm -rf "$frames"' EXIT
+
+ticks=""
+for moment in "${moments[@]}"; do ticks="${ticks:+$ticks,}${moment%%|*}"; done
+"$build/tools/capture/tarnwick_capture" --run-dir "$build/run" --quiet --fps 25 --downscale 2 \
+  --ticks "$ticks" --out "$frames"
+
+tiles=()
+for moment in "${moments[@]}"; do
+  tick="${moment%%|*}"
+  rest="${moment#*|}"
+  effect="${rest%%|*}"
+  what="${rest#*|}"
+  seconds="$(awk -v t="$tick" 'BEGIN { printf "%.1f", t / 50 }')"
+  tiles+=(-label "tick $tick  ($seconds s)  $effect\n$what" "$(printf '%s/tick_%05d.png' "$frames" "$tick")")
+done
+
+mkdir -p "$(dirname "$sheet")"
+montage "${tiles[@]}" -tile 4x2 -geometry 320x240+5+5 \
+  -font DejaVu-Sans -pointsize 12 -fill '#e8e8e8' -background '#161616' \
+  -title "Tarnwick!  one run, 134.7 s, captured at 25 fps" \
+  -strip -depth 8 -define png:compression-level=9 "$sheet"
+echo "Contact sheet: $sheet ($(du -k "$sheet" | cut -f1) KiB)"
