@@ -49,7 +49,18 @@ out vec4 fragColor;
 // so the falloff shades the scene gently instead of spotlighting it.
 const float kHalfLightDistance = 800.0;
 
+// The maps are sampled bilinearly on one mip level per pixel, picked the way
+// the hardware picks it, rather than trilinearly: a software rasteriser pays
+// for every level it reads, and the frame has no time for a second one. The
+// three maps of a material share one size, so one level serves them all.
+float mipLevel(vec2 p) {
+    vec2 size = vec2(textureSize(texColor, 0));
+    vec2 dx = dFdx(p) * size, dy = dFdy(p) * size;
+    return max(0.5 * log2(max(dot(dx, dx), dot(dy, dy))), 0.0);
+}
+
 void main() {
+    float lod = floor(mipLevel(uv) + 0.5);
     vec3 n = eyeNormal;
     // A mesh without normals feeds zeros; face the viewer rather than make NaNs.
     if (dot(n, n) < 1e-12) n = vec3(0.0, 0.0, 1.0);
@@ -71,19 +82,20 @@ void main() {
     // Not divided by the ray's depth, which keeps grazing angles from swimming.
     vec2 st = uv;
     if (texturedHeight == 1 && hasFrame) {
-        float height = texture(texHeight, uv).r;
+        // One level coarser: the shift needs the relief, not its fine grain.
+        float height = textureLod(texHeight, uv, lod + 1.0).r;
         vec3 ray = -toEye;
         vec2 rayInTexture = vec2(dot(ray, mirror * t), dot(ray, -mirror * b));
         st = uv + (height * scale + bias) * rayInTexture;
     }
 
     if (texturedNormal == 1 && hasFrame) {
-        vec3 mapped = texture(texNormal, st).rgb * 2.0 - 1.0;
+        vec3 mapped = textureLod(texNormal, st, lod).rgb * 2.0 - 1.0;
         vec3 bent = mirror * (mapped.x * t + mapped.y * b) + mapped.z * n;
         if (dot(bent, bent) > 1e-12) n = normalize(bent);
     }
 
-    vec3 albedo = texturedColor == 1 ? texture(texColor, st).rgb : mat_diffuse;
+    vec3 albedo = texturedColor == 1 ? textureLod(texColor, st, lod).rgb : mat_diffuse;
 
     vec3 toLight = eyeLight - eyePosition;
     float distance = length(toLight);

@@ -5,13 +5,23 @@
 //   threshold 0, horizontal 1 blur of the bright image ("texThresh") along x
 //   threshold 0, horizontal 0 blur along y, then added to the scene ("texColor")
 //
-// The blurs read a small mip level of their input (the pass generates the
-// mips), so a few taps span a wide glow. The targets' minification filter is
-// plain GL_LINEAR, which makes every filtered lookup (textureLod included) read
-// level 0 only; texelFetch addresses a level directly, so the blur fetches
-// level texels and filters between them itself. Its Gaussian is evaluated at
-// each tap's true distance from the pixel, so the result is smooth at full
-// resolution although the level is coarse.
+// The glow is wide but cheap because the blurs work on a coarse mip level
+// that the pass generates each frame: level kLevel (16 pixels per texel) is
+// already a box blur of the bright image, and a cubic B-spline over four of
+// its texels in each direction smooths the blocks into a soft, round halo of
+// about 60 pixels across.
+//
+// The horizontal blur reads four texels of that level on the pixel's band of
+// 16 rows (texelFetch: the targets' minification filter is plain GL_LINEAR,
+// so filtered lookups would only ever see level 0); its output is smooth
+// along x and constant over each band. The vertical blur then reads that
+// output at full resolution, in the pixel's own column, at the centres of
+// four bands, with the same weights.
+//
+// The software rasteriser this must run well on executes every branch of a
+// shader whatever the uniforms say, so the three draws share one path: four
+// texelFetch of "texThresh" and one of "texColor", with coordinates, level
+// and weights chosen per draw.
 
 in vec2 uv;
 
@@ -26,65 +36,53 @@ out vec4 fragColor;
 
 // Bright pass: brightness (the largest channel, so saturated colours glow too)
 // fades in between these two values instead of switching on at one.
-const float kKneeLow = 0.55;
-const float kKneeHigh = 0.9;
+const float kKneeLow = 0.6;
+const float kKneeHigh = 0.95;
 
-// Blur: mip level 2 (a quarter of the size, 4 pixels per texel), a Gaussian of
-// kSigma level texels, cut to zero at kReach texels. kTaps covers -kReach..kReach
-// around any fractional position.
-const int kLevel = 2;
-const float kSigma = 2.0;
-const float kReach = 6.0;
-const int kTaps = 12;
+const int kLevel = 4;
+const float kTexel = 16.0;  // pixels per texel of kLevel
+const float kGlowStrength = 2.2;
 
-const float kGlowStrength = 1.4;
-
-vec3 levelTexel(ivec2 texel, ivec2 size) {
-    return texelFetch(texThresh, clamp(texel, ivec2(0), size - 1), kLevel).rgb;
-}
-
-// One direction of the separable blur at this pixel; step is (1, 0) or (0, 1).
-vec3 blur(ivec2 step) {
-    ivec2 size = textureSize(texThresh, kLevel);
-    // This pixel in the level's texel-centre coordinates.
-    vec2 position = uv * vec2(width, height) / float(1 << kLevel) - 0.5;
-    vec2 base = floor(position);
-    vec2 fraction = position - base;
-
-    // Across the blur direction: linear between the two neighbouring rows.
-    ivec2 across = ivec2(1) - step;
-    float acrossFraction = dot(fraction, vec2(across));
-    float alongFraction = dot(fraction, vec2(step));
-
-    float floorWeight = exp(-kReach * kReach / (2.0 * kSigma * kSigma));
-    vec3 sum = vec3(0.0);
-    float weightSum = 0.0;
-    for (int i = 0; i < kTaps; ++i) {
-        int k = i - kTaps / 2 + 1;
-        float distance = float(k) - alongFraction;
-        // Minus the weight at kReach, so taps enter and leave the window at
-        // zero weight as the pixel moves: no visible steps.
-        float weight = max(exp(-distance * distance / (2.0 * kSigma * kSigma)) - floorWeight, 0.0);
-        ivec2 texel = ivec2(base) + step * k;
-        vec3 value = mix(levelTexel(texel, size), levelTexel(texel + across, size), acrossFraction);
-        sum += weight * value;
-        weightSum += weight;
-    }
-    return sum / weightSum;
+// Uniform cubic B-spline weights for the four texels around a position whose
+// fractional part is f (texels -1, 0, +1, +2).
+vec4 bSpline(float f) {
+    float g = 1.0 - f;
+    return vec4(g * g * g, 4.0 - 6.0 * f * f + 3.0 * f * f * f, 4.0 - 6.0 * g * g + 3.0 * g * g * g, f * f * f) / 6.0;
 }
 
 void main() {
-    if (threshold == 1) {
-        vec3 scene = texture(texColor, uv).rgb;
-        float brightness = max(scene.r, max(scene.g, scene.b));
-        fragColor = vec4(scene * smoothstep(kKneeLow, kKneeHigh, brightness), 1.0);
-    } else if (horizontal == 1) {
-        fragColor = vec4(blur(ivec2(1, 0)), 1.0);
-    } else {
-        vec3 glow = min(kGlowStrength * blur(ivec2(0, 1)), vec3(1.0));
-        vec3 scene = texture(texColor, uv).rgb;
-        // Screen blend: the glow brightens, yet the scene keeps its colours
-        // and nothing is pushed past white.
-        fragColor = vec4(scene + (1.0 - scene) * glow, 1.0);
-    }
+    ivec2 pixel = ivec2(gl_FragCoord.xy);
+    vec3 scene = texelFetch(texColor, pixel, 0).rgb;
+
+    // The four taps: along x on the coarse level (horizontal draw), or down
+    // the pixel's column through the band centres (vertical draw).
+    // Positions come from "width" and "height" (the blur draws always have
+    // them), in units of the coarse level's texels.
+    bool alongX = horizontal == 1;
+    int level = alongX ? kLevel : 0;
+    vec2 target = uv * vec2(width, height) / kTexel;  // the pixel centre, in coarse texels
+    vec2 texels = floor(vec2(width, height) / kTexel);
+    float position = (alongX ? target.x : target.y) - 0.5;
+    float base = floor(position);
+    vec4 w = bSpline(position - base);
+    int last = int(alongX ? texels.x : texels.y) - 1;
+    ivec4 taps = clamp(ivec4(base) + ivec4(-1, 0, 1, 2), 0, last);
+    int band = min(int(target.y), int(texels.y) - 1);
+    ivec4 xs = alongX ? taps : ivec4(pixel.x);
+    ivec4 ys = alongX ? ivec4(band) : taps * int(kTexel) + int(kTexel) / 2;
+    vec3 blurred = w.x * texelFetch(texThresh, ivec2(xs.x, ys.x), level).rgb +
+                   w.y * texelFetch(texThresh, ivec2(xs.y, ys.y), level).rgb +
+                   w.z * texelFetch(texThresh, ivec2(xs.z, ys.z), level).rgb +
+                   w.w * texelFetch(texThresh, ivec2(xs.w, ys.w), level).rgb;
+
+    // Bright pass: brightness (the largest channel, so saturated colours glow
+    // too) fades in over a knee instead of switching on at one value.
+    float brightness = max(scene.r, max(scene.g, scene.b));
+    vec3 bright = scene * smoothstep(kKneeLow, kKneeHigh, brightness);
+    // Screen blend: the glow brightens, yet the scene keeps its colours and
+    // nothing is pushed past white.
+    vec3 glow = min(kGlowStrength * blurred, vec3(1.0));
+    vec3 combined = scene + (1.0 - scene) * glow;
+
+    fragColor = vec4(threshold == 1 ? bright : (alongX ? blurred : combined), 1.0);
 }

@@ -4,6 +4,10 @@
 // the inverse of this frame's combined matrix, that position is projected with
 // the previous frame's matrix, and the image is averaged along the line
 // between where the point is now and where it was one frame ago.
+//
+// The number of samples follows the length of that line: about one sample
+// per two pixels of streak, so fast turns stay smooth instead of showing
+// copies, while still parts of the picture cost a single lookup.
 
 in vec2 uv;
 
@@ -14,33 +18,43 @@ uniform mat4 prevVpMatrix;    // previous frame's projection * view * model
 
 out vec4 fragColor;
 
-const int kSamples = 10;
-// Longest streak, in texture units (about 40 pixels across): a fast turn or
-// the first frame's jump would otherwise smear the picture beyond recognition.
-const float kMaxStreak = 0.04;
+// Longest streak in pixels: a fast turn or the first frame's jump would
+// otherwise smear the picture beyond recognition.
+const float kMaxStreak = 40.0;
+const float kPixelsPerSample = 3.0;
+const int kMaxSamples = 14;
+// Shorter streaks than this are rounding noise of the two matrices.
+const float kMinStreak = 0.5;
 
 void main() {
-    float depth = texture(texDepth, uv).r;
+    ivec2 pixel = ivec2(gl_FragCoord.xy);
+    float depth = texelFetch(texDepth, pixel, 0).r;
     vec4 clip = vec4(uv * 2.0 - 1.0, depth * 2.0 - 1.0, 1.0);
     vec4 world = ivpMatrix * clip;
     vec4 previous = prevVpMatrix * vec4(world.xyz / world.w, 1.0);
     vec2 previousUv = previous.xy / previous.w * 0.5 + 0.5;
 
-    vec2 motion = uv - previousUv;
+    ivec2 size = textureSize(texColor, 0);
+    vec2 motion = (uv - previousUv) * vec2(size);  // in pixels
     // Points that were behind the previous camera, and singular matrices, have
-    // no meaningful motion.
-    if (previous.w <= 0.0 || any(isnan(motion)) || any(isinf(motion))) motion = vec2(0.0);
+    // no meaningful motion; nor has rounding noise of the two matrices.
     float streak = length(motion);
+    if (previous.w <= 0.0 || isnan(streak) || isinf(streak) || streak < kMinStreak) {
+        motion = vec2(0.0);
+        streak = 0.0;
+    }
     if (streak > kMaxStreak) motion *= kMaxStreak / streak;
 
     // Centred on the pixel, so a moving edge smears both ways like a shutter.
-    // The targets wrap, so samples stay half a texel inside the picture
-    // instead of picking up the opposite edge.
-    vec2 halfTexel = 0.5 / vec2(textureSize(texColor, 0));
-    vec4 sum = vec4(0.0);
-    for (int i = 0; i < kSamples; ++i) {
-        float along = float(i) / float(kSamples - 1) - 0.5;
-        sum += texture(texColor, clamp(uv + motion * along, halfTexel, 1.0 - halfTexel));
+    // The targets wrap, so samples are kept inside the picture instead of
+    // picking up the opposite edge.
+    int samples = clamp(int(ceil(min(streak, kMaxStreak) / kPixelsPerSample)) + 1, 1, kMaxSamples);
+    vec2 step = samples > 1 ? motion / float(samples - 1) : vec2(0.0);
+    vec2 start = gl_FragCoord.xy - 0.5 * motion;
+    vec3 sum = vec3(0.0);
+    for (int i = 0; i < samples; ++i) {
+        ivec2 at = clamp(ivec2(start + step * float(i)), ivec2(0), size - 1);
+        sum += texelFetch(texColor, at, 0).rgb;
     }
-    fragColor = vec4((sum / float(kSamples)).rgb, 1.0);
+    fragColor = vec4(sum / float(samples), 1.0);
 }

