@@ -9,15 +9,6 @@
 
 namespace {
 
-std::vector<std::string> linesStartingWith(const std::string& text, const std::string& prefix) {
-    std::vector<std::string> lines;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);) {
-        if (line.rfind(prefix, 0) == 0) lines.push_back(line);
-    }
-    return lines;
-}
-
 TEST(DemoRun, WithoutADisplayGlewFailsCleanly) {
     std::string dir = makeScratchDir("nodisplay");
     ProcessResult result = runProgram(demoBinary(), dir, 60, {"DISPLAY=", "WAYLAND_DISPLAY="});

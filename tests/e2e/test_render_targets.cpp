@@ -2,17 +2,17 @@
 #include <gtest/gtest.h>
 
 #include <GL/glew.h>
-#include <GLFW/glfw3.h>
 
 #include <iostream>
 #include <sstream>
 #include <vector>
 
 #include "render/render_targets.h"
+#include "test_support.h"
 
 namespace {
 
-GLFWwindow* window = nullptr;
+bool haveContext = false;
 std::string creationOutput;
 
 // GL state right after createRenderTargets, before any test binds anything.
@@ -25,17 +25,8 @@ Bindings afterCreation;
 class RenderTargetsTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        ASSERT_TRUE(glfwInit());
-        glfwWindowHint(GLFW_CONTEXT_VERSION_MAJOR, 3);
-        glfwWindowHint(GLFW_CONTEXT_VERSION_MINOR, 2);
-        glfwWindowHint(GLFW_OPENGL_PROFILE, GLFW_OPENGL_CORE_PROFILE);
-        glfwWindowHint(GLFW_OPENGL_FORWARD_COMPAT, GLFW_TRUE);
-        glfwWindowHint(GLFW_VISIBLE, GLFW_FALSE);
-        window = glfwCreateWindow(1024, 768, "targets", nullptr, nullptr);
-        ASSERT_NE(window, nullptr) << "no window: run under xvfb-run";
-        glfwMakeContextCurrent(window);
-        glewExperimental = GL_TRUE;
-        ASSERT_EQ(glewInit(), GLEW_OK);
+        haveContext = openHiddenContext(1024, 768);
+        ASSERT_TRUE(haveContext) << "no window: run under xvfb-run";
 
         std::ostringstream out;
         std::streambuf* previous = std::cout.rdbuf(out.rdbuf());
@@ -49,7 +40,7 @@ protected:
         glGetIntegerv(GL_ARRAY_BUFFER_BINDING, &afterCreation.arrayBuffer);
         glGetIntegerv(GL_ACTIVE_TEXTURE, &afterCreation.unit);
     }
-    void SetUp() override { ASSERT_NE(window, nullptr); }
+    void SetUp() override { ASSERT_TRUE(haveContext); }
 };
 
 GLint textureLevelParameter(GLuint texture, GLenum parameter) {

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <GL/glew.h>
-#include <GLFW/glfw3.h>
 #include <unistd.h>
 
 #include <cmath>
@@ -174,7 +173,7 @@ std::string rgbImage(int width, int height) {
 
 // ---- GL inspection ---------------------------------------------------------
 
-GLFWwindow* window = nullptr;
+bool haveContext = false;
 
 bool attributeEnabled(GLuint vertexArray, GLuint location) {
     glBindVertexArray(vertexArray);
@@ -213,22 +212,10 @@ struct Loaded {
 
 class SceneImport : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() {
-        ASSERT_TRUE(glfwInit());
-        glfwWindowHint(GLFW_CONTEXT_VERSION_MAJOR, 3);
-        glfwWindowHint(GLFW_CONTEXT_VERSION_MINOR, 2);
-        glfwWindowHint(GLFW_OPENGL_PROFILE, GLFW_OPENGL_CORE_PROFILE);
-        glfwWindowHint(GLFW_OPENGL_FORWARD_COMPAT, GLFW_TRUE);
-        glfwWindowHint(GLFW_VISIBLE, GLFW_FALSE);
-        window = glfwCreateWindow(64, 64, "import", nullptr, nullptr);
-        ASSERT_NE(window, nullptr) << "no window: run under xvfb-run";
-        glfwMakeContextCurrent(window);
-        glewExperimental = GL_TRUE;
-        ASSERT_EQ(glewInit(), GLEW_OK);
-    }
+    static void SetUpTestSuite() { haveContext = openHiddenContext(64, 64); }
 
     void SetUp() override {
-        ASSERT_NE(window, nullptr);
+        ASSERT_TRUE(haveContext) << "no window: run under xvfb-run";
         dir = makeScratchDir("scene_import");
         makeDirs(dir + "/scene");
         makeDirs(dir + "/tex");

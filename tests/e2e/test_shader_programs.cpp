@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <GL/glew.h>
-#include <GLFW/glfw3.h>
 #include <unistd.h>
 
 #include <cmath>
@@ -25,20 +24,6 @@ constexpr int kWidth = 1024;
 constexpr int kHeight = 768;
 using Pixels = std::vector<unsigned char>;
 
-bool openHiddenWindow() {
-    if (!glfwInit()) return false;
-    glfwWindowHint(GLFW_CONTEXT_VERSION_MAJOR, 3);
-    glfwWindowHint(GLFW_CONTEXT_VERSION_MINOR, 2);
-    glfwWindowHint(GLFW_OPENGL_PROFILE, GLFW_OPENGL_CORE_PROFILE);
-    glfwWindowHint(GLFW_OPENGL_FORWARD_COMPAT, GLFW_TRUE);
-    glfwWindowHint(GLFW_VISIBLE, GLFW_FALSE);
-    GLFWwindow* window = glfwCreateWindow(kWidth, kHeight, "shaders", nullptr, nullptr);
-    if (window == nullptr) return false;
-    glfwMakeContextCurrent(window);
-    glewExperimental = GL_TRUE;
-    return glewInit() == GLEW_OK;
-}
-
 std::string capture(const std::function<void()>& work) {
     std::ostringstream out;
     std::streambuf* previous = std::cout.rdbuf(out.rdbuf());
@@ -54,15 +39,6 @@ std::string buildIn(const std::string& dir) {
     std::string out = capture(buildShaderPrograms);
     if (chdir(previous) != 0) ADD_FAILURE() << "could not return to " << previous;
     return out;
-}
-
-std::vector<std::string> linesStartingWith(const std::string& text, const std::string& prefix) {
-    std::vector<std::string> lines;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);) {
-        if (line.rfind(prefix, 0) == 0) lines.push_back(line);
-    }
-    return lines;
 }
 
 GLint attachedShaderCount(GLuint program) {
@@ -103,7 +79,7 @@ UniformLocations at;
 class ShaderProgramsTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        ASSERT_TRUE(openHiddenWindow()) << "no GL 3.2 window: run under xvfb-run";
+        ASSERT_TRUE(openHiddenContext(kWidth, kHeight)) << "no GL 3.2 window: run under xvfb-run";
         std::string dir = makeScratchDir("shaders");
         copyShaders(dir);
         realBuildOutput = buildIn(dir);
@@ -211,7 +187,7 @@ TEST_F(ShaderProgramsTest, ACompileFailurePrintsTheLogAndAttachesNothing) {
 // expected to end the process there.
 TEST(ShaderFileChild, Build) {
     if (std::getenv("TARNWICK_SHADER_CHILD") == nullptr) GTEST_SKIP() << "runs only as a child";
-    ASSERT_TRUE(openHiddenWindow());
+    ASSERT_TRUE(openHiddenContext(kWidth, kHeight));
     buildShaderPrograms();
     std::cout << "build returned" << std::endl;
 }

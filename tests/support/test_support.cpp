@@ -1,5 +1,8 @@
 #include "test_support.h"
 
+#include <GL/glew.h>
+#include <GLFW/glfw3.h>
+
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
@@ -146,4 +149,27 @@ int countOccurrences(const std::string& text, const std::string& needle) {
         ++count;
     }
     return count;
+}
+
+bool openHiddenContext(int width, int height) {
+    if (!glfwInit()) return false;
+    glfwWindowHint(GLFW_CONTEXT_VERSION_MAJOR, 3);
+    glfwWindowHint(GLFW_CONTEXT_VERSION_MINOR, 2);
+    glfwWindowHint(GLFW_OPENGL_PROFILE, GLFW_OPENGL_CORE_PROFILE);
+    glfwWindowHint(GLFW_OPENGL_FORWARD_COMPAT, GLFW_TRUE);
+    glfwWindowHint(GLFW_VISIBLE, GLFW_FALSE);
+    GLFWwindow* window = glfwCreateWindow(width, height, "test", nullptr, nullptr);
+    if (window == nullptr) return false;
+    glfwMakeContextCurrent(window);
+    glewExperimental = GL_TRUE;
+    return glewInit() == GLEW_OK;
+}
+
+std::vector<std::string> linesStartingWith(const std::string& text, const std::string& prefix) {
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) {
+        if (line.rfind(prefix, 0) == 0) lines.push_back(line);
+    }
+    return lines;
 }

@@ -35,5 +35,12 @@ ProcessResult runProgram(const std::string& program, const std::string& workingD
                          double timeoutSeconds, const std::vector<std::string>& extraEnv = {},
                          const std::vector<std::string>& args = {});
 
+// Opens a hidden 3.2 core, forward-compatible window of the given size and
+// loads the GL entry points into it; false without a display.
+bool openHiddenContext(int width, int height);
+
+// The lines of text that start with prefix, without their line ends.
+std::vector<std::string> linesStartingWith(const std::string& text, const std::string& prefix);
+
 // Number of non-overlapping occurrences of needle in text.
 int countOccurrences(const std::string& text, const std::string& needle);
