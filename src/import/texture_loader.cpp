@@ -3,7 +3,55 @@
 #include <GL/glew.h>
 #include <IL/il.h>
 
+#include <cctype>
+#include <fstream>
 #include <iostream>
+
+namespace {
+
+// DevIL's binary PGM/PPM reader releases the image it decodes into when the
+// pixel data ends early, yet leaves it registered: deleting it afterwards, or
+// DevIL's own clean-up at exit, frees it a second time and takes the process
+// down. Such a file can never decode, so it is refused before DevIL reads it.
+bool isTruncatedBinaryPnm(const std::string& fileName) {
+    std::ifstream file(fileName, std::ios::binary);
+    char magic[2] = {};
+    if (!file.read(magic, 2) || magic[0] != 'P' || (magic[1] != '5' && magic[1] != '6')) return false;
+    unsigned long long header[3] = {};  // width, height, largest sample value
+    int c = file.get();
+    for (unsigned long long& value : header) {
+        while (c == '#' || std::isspace(c)) {
+            if (c == '#') {
+                while (c != EOF && c != '\n') c = file.get();
+            }
+            c = file.get();
+        }
+        if (!std::isdigit(c)) return false;  // no header DevIL would read either
+        for (; std::isdigit(c); c = file.get()) {
+            value = value * 10 + static_cast<unsigned>(c - '0');
+            if (value > 0xFFFFFFFFull) return true;  // more than any 32-bit image size: never decodes
+        }
+    }
+    // One whitespace character ends the header; a file that ends there has no pixels.
+    if (c != EOF && !std::isspace(c)) return false;
+    unsigned long long available = 0;
+    if (c != EOF) {
+        const std::streamoff dataStart = file.tellg();
+        file.seekg(0, std::ios::end);
+        available = static_cast<unsigned long long>(file.tellg() - dataStart);
+    }
+    const unsigned long long channels = magic[1] == '6' ? 3 : 1;
+    const unsigned long long sampleBytes = header[2] > 255 ? 2 : 1;
+    // At most 2^32 × 2^32 × 6 bytes in all: the product may wrap, the file never is that long.
+    unsigned long long needed = 0;
+    if (__builtin_mul_overflow(header[0], header[1], &needed) ||
+        __builtin_mul_overflow(needed, channels * sampleBytes, &needed)) {
+        return true;
+    }
+    return available < needed;
+}
+
+}  // namespace
 
 std::string textureFileName(const std::string& materialPath) {
     size_t slash = materialPath.rfind('\\');
@@ -18,7 +66,7 @@ TextureImage TextureLoader::loadImage(const std::string& materialPath) {
     ilBindImage(imageName);
 
     std::string fileName = textureFileName(materialPath);
-    bool loaded = ilLoadImage(fileName.c_str()) == IL_TRUE;
+    bool loaded = !isTruncatedBinaryPnm(fileName) && ilLoadImage(fileName.c_str()) == IL_TRUE;
     std::cout << fileName << (loaded ? " loaded..." : " could not be loaded...") << std::endl;
 
     ilConvertImage(IL_RGBA, IL_UNSIGNED_BYTE);
