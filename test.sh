@@ -13,7 +13,7 @@ display=99
 while [ -e "/tmp/.X${display}-lock" ] || [ -e "/tmp/.X11-unix/X${display}" ]; do
   display=$((display + 1))
 done
-Xvfb ":${display}" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+Xvfb ":${display}" -screen 0 1024x768x24 -nolisten tcp -noreset >/dev/null 2>&1 &
 xvfb_pid=$!
 trap 'kill "$xvfb_pid" 2>/dev/null || true' EXIT
 for _ in $(seq 1 100); do
@@ -24,3 +24,8 @@ export DISPLAY=":${display}"
 
 cd "$TARNWICK_ROOT/build"
 ctest --output-on-failure --parallel "$(nproc)" "$@"
+
+# The sanitizer build (unit tests and a short headless capture under ASan and
+# UBSan) and a short fuzzing pass, each in a build folder of its own.
+"$TARNWICK_ROOT/tools/sanitize.sh"
+"$TARNWICK_ROOT/tools/fuzz.sh" 20

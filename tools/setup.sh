@@ -9,6 +9,8 @@ TARNWICK_PACKAGES=(
   libgtest-dev libbenchmark-dev
   libegl-dev libpng-dev ffmpeg
   xvfb xauth
+  xdotool libx11-dev
+  clang libclang-rt-dev
 )
 
 install_missing_packages() {

@@ -222,7 +222,11 @@ protected:
         ASSERT_EQ(getcwd(previousDir, sizeof previousDir), previousDir);
         ASSERT_EQ(chdir(dir.c_str()), 0);
     }
-    void TearDown() override { ASSERT_EQ(chdir(previousDir), 0); }
+    void TearDown() override {
+        if (previousDir[0] != '\0') {
+            ASSERT_EQ(chdir(previousDir), 0);
+        }
+    }
 
     // Writes the meshes as scene/test.DAE and loads it, catching the console.
     Loaded load(Scene& scene, const std::vector<TestMesh>& meshes) {

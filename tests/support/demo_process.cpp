@@ -3,11 +3,13 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <cstdio>
+#include <cstring>
 #include <cstdlib>
 #include <sstream>
 
@@ -135,7 +137,10 @@ std::string commandOutput(const std::string& command, int& status) {
 
 unsigned long DemoProcess::findWindow(double seconds) {
     const double deadline = secondsNow() + seconds;
-    const std::string command = "xdotool search --pid " + std::to_string(pid_) + " --name 'Tarnwick!' 2>/dev/null";
+    // --all: by default xdotool matches a window that meets any one condition,
+    // which would find every demo's window on a shared display.
+    const std::string command =
+        "xdotool search --all --pid " + std::to_string(pid_) + " --name '^Tarnwick!$' 2>/dev/null";
     for (;;) {
         int status = 0;
         const std::string found = commandOutput(command, status);
@@ -153,9 +158,18 @@ bool DemoProcess::xdotool(const std::vector<std::string>& args, unsigned long wi
     return status == 0;
 }
 
+namespace {
+
+// A window that is gone by the time an event reaches the server (the demo has
+// just ended) is no failure of the test: Xlib's default handler would exit.
+int ignoreXError(Display*, XErrorEvent*) { return 0; }
+
+}  // namespace
+
 bool DemoProcess::sendWindowDelete(unsigned long window) {
     Display* display = XOpenDisplay(nullptr);
     if (!display) return false;
+    XSetErrorHandler(ignoreXError);
     XEvent event{};
     event.xclient.type = ClientMessage;
     event.xclient.window = window;
@@ -167,6 +181,39 @@ bool DemoProcess::sendWindowDelete(unsigned long window) {
     XSync(display, False);
     XCloseDisplay(display);
     return sent != 0;
+}
+
+bool DemoProcess::sendKeys(unsigned long window, const std::vector<std::pair<std::string, bool>>& keys,
+                           int delayMs) {
+    Display* display = XOpenDisplay(nullptr);
+    if (!display) return false;
+    XSetErrorHandler(ignoreXError);
+    bool sent = true;
+    for (const auto& [name, press] : keys) {
+        const KeyCode code = XKeysymToKeycode(display, XStringToKeysym(name.c_str()));
+        if (code == 0) {
+            sent = false;
+            continue;
+        }
+        XEvent event{};
+        event.xkey.type = press ? KeyPress : KeyRelease;
+        event.xkey.display = display;
+        event.xkey.window = window;
+        event.xkey.root = DefaultRootWindow(display);
+        event.xkey.time = CurrentTime;
+        event.xkey.x = event.xkey.y = event.xkey.x_root = event.xkey.y_root = 1;
+        event.xkey.same_screen = True;
+        event.xkey.keycode = code;
+        sent = XSendEvent(display, window, True, press ? KeyPressMask : KeyReleaseMask, &event) != 0 && sent;
+        if (delayMs > 0) {
+            XSync(display, False);
+            usleep(static_cast<useconds_t>(delayMs) * 1000);
+        }
+    }
+    // Without a delay all of them go out together, so they arrive together.
+    XSync(display, False);
+    XCloseDisplay(display);
+    return sent;
 }
 
 ProcessResult DemoProcess::finish(double seconds) {
@@ -190,4 +237,68 @@ ProcessResult DemoProcess::finish(double seconds) {
         result.signal = WTERMSIG(status_);
     }
     return result;
+}
+
+PrivateDisplay::PrivateDisplay() {
+    // Display numbers from the process id, ten apart, so tests started side by
+    // side try different ones; Xvfb refuses (and ends) when one is taken after all.
+    for (int tries = 0, n = 100 + static_cast<int>(getpid() % 3000) * 10; tries < 40; ++tries, ++n) {
+        const std::string lock = "/tmp/.X" + std::to_string(n) + "-lock";
+        const std::string socket = "/tmp/.X11-unix/X" + std::to_string(n);
+        if (access(lock.c_str(), F_OK) == 0 || access(socket.c_str(), F_OK) == 0) continue;
+        const std::string name = ":" + std::to_string(n);
+        const int pid = fork();
+        if (pid == 0) {
+            // Goes down with the test, however the test ends.
+            prctl(PR_SET_PDEATHSIG, SIGTERM);
+            const int devNull = open("/dev/null", O_WRONLY);
+            dup2(devNull, STDOUT_FILENO);
+            dup2(devNull, STDERR_FILENO);
+            // -noreset: without it the server resets whenever its last client
+            // leaves, and a demo that connects during the reset gets no GL context.
+            execlp("Xvfb", "Xvfb", name.c_str(), "-screen", "0", "1024x768x24", "-nolisten", "tcp", "-noreset",
+                   static_cast<char*>(nullptr));
+            _exit(127);
+        }
+        // Ours once the lock file names our Xvfb and its socket is there: two
+        // tests that reach for the same number never both believe they own it.
+        auto owned = [&] {
+            std::istringstream lockText(readFile(lock));
+            long owner = 0;
+            lockText >> owner;
+            return owner == pid && access(socket.c_str(), F_OK) == 0;
+        };
+        bool alive = true, ours = false;
+        for (const double deadline = secondsNow() + 10; alive && !ours && secondsNow() < deadline;) {
+            usleep(50 * 1000);
+            alive = waitpid(pid, nullptr, WNOHANG) == 0;
+            ours = alive && owned();
+        }
+        // The socket appears before the server takes requests: wait for a real connection.
+        for (const double deadline = secondsNow() + 10; ours && secondsNow() < deadline;) {
+            if (Display* probe = XOpenDisplay(name.c_str())) {
+                XCloseDisplay(probe);
+                break;
+            }
+            usleep(50 * 1000);
+        }
+        if (ours) {
+            pid_ = pid;
+            name_ = name;
+            setenv("DISPLAY", name_.c_str(), 1);
+            return;
+        }
+        if (alive) {
+            kill(pid, SIGTERM);
+            waitpid(pid, nullptr, 0);
+        }
+    }
+    ADD_FAILURE() << "no Xvfb of our own could be started";
+}
+
+PrivateDisplay::~PrivateDisplay() {
+    if (pid_ > 0) {
+        kill(pid_, SIGTERM);
+        waitpid(pid_, nullptr, 0);
+    }
 }

@@ -30,6 +30,12 @@ public:
     // xdotool with these arguments, the window id put where "%w" stands;
     // true when xdotool succeeded.
     bool xdotool(const std::vector<std::string>& args, unsigned long window);
+    // Key presses (true) and releases (false) by key name ("m", "Escape"),
+    // sent to this window alone as X events, delayMs apart. Not through
+    // xdotool's keys: for the window that has the input focus xdotool uses
+    // XTEST, whose keys are real server-wide presses that go to whichever
+    // window has the focus and, held, repeat into every demo on the display.
+    bool sendKeys(unsigned long window, const std::vector<std::pair<std::string, bool>>& keys, int delayMs = 0);
     // What a window manager sends when the user closes a window: a
     // WM_PROTOCOLS client message carrying WM_DELETE_WINDOW.
     bool sendWindowDelete(unsigned long window);
@@ -47,3 +53,21 @@ private:
 
 // Seconds since the process-wide epoch of the tests; for time limits.
 double secondsNow();
+
+// An X server of the test's own (Xvfb, 1024 x 768), made the DISPLAY of this
+// process and so of everything it starts. Tests that hold keys need one: on a
+// shared display each new demo window takes the input focus, and a window
+// that loses the focus has its held keys released.
+class PrivateDisplay {
+public:
+    PrivateDisplay();   // starts Xvfb on a free display number
+    ~PrivateDisplay();  // ends that Xvfb
+    PrivateDisplay(const PrivateDisplay&) = delete;
+    PrivateDisplay& operator=(const PrivateDisplay&) = delete;
+    bool ready() const { return !name_.empty(); }
+    const std::string& name() const { return name_; }
+
+private:
+    int pid_ = -1;
+    std::string name_;
+};
