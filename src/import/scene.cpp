@@ -35,6 +35,8 @@ bool materialTexture(const aiMaterial* material, aiTextureType type, aiString& p
     return aiGetMaterialTexture(material, type, 0, &path) == AI_SUCCESS;
 }
 
+}  // namespace
+
 TangentFrames meshTangentFrames(const aiMesh* mesh) {
     // aiVector3D is three floats, laid out like Vec3.
     static_assert(sizeof(aiVector3D) == sizeof(Vec3), "aiVector3D and Vec3 share a layout");
@@ -51,8 +53,6 @@ TangentFrames meshTangentFrames(const aiMesh* mesh) {
     input.faces = faces.data();
     return computeTangentFrames(input);
 }
-
-}  // namespace
 
 bool Scene::loadScene(const char* path) {
     Assimp::Importer importer;

@@ -13,6 +13,7 @@
 
 #include <vector>
 
+#include "import/tangent_frames.h"
 #include "import/texture_loader.h"
 #include "math/vecmath.h"
 
@@ -51,6 +52,12 @@ struct Scene {
     // delivers no scene or the scene has no mesh; the scene then stays empty.
     bool loadScene(const char* path);
 };
+
+struct aiMesh;
+
+// The tangent frames of one imported mesh (its faces, positions, normals and
+// texture coordinate set 0), as the upload uses them; needs no GL context.
+TangentFrames meshTangentFrames(const aiMesh* mesh);
 
 // The importer's post-processing: tangent space and graph optimisation only,
 // no triangulation, no vertex joining, no UV flip.

@@ -47,22 +47,6 @@ void readLikeUpload(const aiVector3D* data, unsigned count) {
     sink = sink + sum;
 }
 
-// As scene.cpp builds the input of the tangent computation.
-TangentFrames meshTangentFrames(const aiMesh* mesh) {
-    std::vector<TangentFace> faces(mesh->mNumFaces);
-    for (unsigned f = 0; f < mesh->mNumFaces; ++f) {
-        faces[f] = TangentFace{mesh->mFaces[f].mNumIndices, mesh->mFaces[f].mIndices};
-    }
-    TangentInput input;
-    input.vertexCount = mesh->mNumVertices;
-    input.positions = reinterpret_cast<const Vec3*>(mesh->mVertices);
-    input.normals = reinterpret_cast<const Vec3*>(mesh->mNormals);
-    input.texCoords = mesh->HasTextureCoords(0) ? reinterpret_cast<const Vec3*>(mesh->mTextureCoords[0]) : nullptr;
-    input.faceCount = faces.size();
-    input.faces = faces.data();
-    return computeTangentFrames(input);
-}
-
 void readColor(const aiMaterial* material, const char* key, unsigned type, unsigned index) {
     aiColor4D color;
     if (aiGetMaterialColor(material, key, type, index, &color) == AI_SUCCESS) sink = sink + color.r + color.g + color.b;

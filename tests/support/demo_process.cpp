@@ -18,7 +18,6 @@
 // Last: Xlib defines macros (None, Bool, Status) that clash with other headers.
 #include <X11/Xlib.h>
 
-extern char** environ;
 
 double secondsNow() {
     using clock = std::chrono::steady_clock;
@@ -35,16 +34,7 @@ DemoProcess::DemoProcess(const std::string& program, const std::string& workingD
         return;
     }
     // Everything the child needs is built before the fork.
-    std::vector<std::string> env;
-    for (char** e = environ; *e; ++e) env.emplace_back(*e);
-    for (const std::string& extra : extraEnv) {
-        const std::string name = extra.substr(0, extra.find('='));
-        for (auto it = env.begin(); it != env.end();) {
-            if (it->compare(0, name.size() + 1, name + "=") == 0) it = env.erase(it);
-            else ++it;
-        }
-        if (extra.size() > name.size() + 1) env.push_back(extra);
-    }
+    std::vector<std::string> env = childEnvironment(extraEnv);
     std::vector<char*> envp;
     for (std::string& e : env) envp.push_back(e.data());
     envp.push_back(nullptr);

@@ -62,6 +62,20 @@ std::string readFile(const std::string& path) {
 
 void makeDirs(const std::string& path) { fs::create_directories(path); }
 
+std::vector<std::string> childEnvironment(const std::vector<std::string>& extraEnv) {
+    std::vector<std::string> env;
+    for (char** e = environ; *e; ++e) env.emplace_back(*e);
+    for (const std::string& extra : extraEnv) {
+        const std::string name = extra.substr(0, extra.find('='));
+        for (auto it = env.begin(); it != env.end();) {
+            if (it->compare(0, name.size() + 1, name + "=") == 0) it = env.erase(it);
+            else ++it;
+        }
+        if (extra.size() > name.size() + 1) env.push_back(extra);
+    }
+    return env;
+}
+
 ProcessResult runProgram(const std::string& program, const std::string& workingDir,
                          double timeoutSeconds, const std::vector<std::string>& extraEnv,
                          const std::vector<std::string>& args) {
@@ -73,16 +87,7 @@ ProcessResult runProgram(const std::string& program, const std::string& workingD
     }
 
     // Build the child's environment before forking: nothing but exec after fork.
-    std::vector<std::string> env;
-    for (char** e = environ; *e; ++e) env.emplace_back(*e);
-    for (const std::string& extra : extraEnv) {
-        std::string name = extra.substr(0, extra.find('='));
-        for (auto it = env.begin(); it != env.end();) {
-            if (it->compare(0, name.size() + 1, name + "=") == 0) it = env.erase(it);
-            else ++it;
-        }
-        if (extra.size() > name.size() + 1) env.push_back(extra);
-    }
+    std::vector<std::string> env = childEnvironment(extraEnv);
     std::vector<char*> envp;
     for (std::string& e : env) envp.push_back(e.data());
     envp.push_back(nullptr);

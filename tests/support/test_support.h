@@ -28,6 +28,10 @@ struct ProcessResult {
     std::string output;      // standard output and standard error, interleaved
 };
 
+// This process's environment with extraEnv applied as runProgram describes:
+// "NAME=value" adds or replaces NAME, "NAME=" removes it.
+std::vector<std::string> childEnvironment(const std::vector<std::string>& extraEnv);
+
 // Runs program with no arguments in workingDir; extraEnv entries ("NAME=value")
 // are added to (or replace) the environment; "NAME=" with nothing after the '='
 // removes NAME. Kills the process after timeoutSeconds.
