@@ -24,6 +24,13 @@ moments=(
   "6500|motion blur|the final orbit"
 )
 
+# tools/setup.sh installs both; say so at once, not after minutes of capture.
+fonts="$(montage -list font 2> /dev/null || true)"
+if ! grep -q 'DejaVu-Sans$' <<< "$fonts"; then
+  echo "contact_sheet.sh needs ImageMagick's montage and the DejaVu fonts: apt-get install imagemagick fonts-dejavu-core" >&2
+  exit 1
+fi
+
 cmake --build "$build" --target tarnwick_capture
 frames="$(mktemp -d /tmp/tarnwick-sheet-XXXXXX)"
 trap 'rm -rf "$frames"' EXIT

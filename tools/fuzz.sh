@@ -17,10 +17,7 @@ targets=(fuzz_tangent_frames fuzz_texture_path fuzz_scene_import)
 
 install_missing_packages
 
-if [ ! -f "$build_dir/CMakeCache.txt" ]; then
-  CC=clang CXX=clang++ cmake -S "$TARNWICK_ROOT" -B "$build_dir" -G Ninja \
-    -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTARNWICK_FUZZ=ON
-fi
+CC=clang CXX=clang++ configure_project "$build_dir" -DTARNWICK_FUZZ=ON -DTARNWICK_WERROR=ON
 start=$(date +%s)
 cmake --build "$build_dir" --parallel "$(nproc)" --target "${targets[@]}"
 echo "fuzz: build took $(( $(date +%s) - start )) s"

@@ -25,9 +25,7 @@ for source in "$TARNWICK_ROOT"/tests/unit/*.cpp; do
 done
 
 start=$(date +%s)
-if [ ! -f "$build_dir/CMakeCache.txt" ]; then
-  cmake -S "$TARNWICK_ROOT" -B "$build_dir" -G Ninja -DCMAKE_BUILD_TYPE=Sanitize
-fi
+configure_project "$build_dir" -DCMAKE_BUILD_TYPE=Sanitize -DTARNWICK_WERROR=ON
 cmake --build "$build_dir" --parallel "$(nproc)" --target tarnwick tarnwick_capture "${unit_tests[@]}"
 echo "sanitize: build took $(( $(date +%s) - start )) s"
 

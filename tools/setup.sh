@@ -1,7 +1,8 @@
 # Shared by run.sh and test.sh: install what is missing, then configure and build.
 # Sourced, not run; the caller sets -eu.
 
-# Debian packages the build, the content and the tests need.
+# Debian packages the build, the content, the tests and every script under
+# tools/ need (ImageMagick and the DejaVu fonts: tools/contact_sheet.sh).
 TARNWICK_PACKAGES=(
   build-essential cmake ninja-build pkg-config
   libglfw3-dev libglew-dev libgl1-mesa-dev libgl1-mesa-dri
@@ -11,6 +12,7 @@ TARNWICK_PACKAGES=(
   xvfb xauth
   xdotool libx11-dev
   clang libclang-rt-dev
+  imagemagick fonts-dejavu-core
 )
 
 install_missing_packages() {
@@ -29,10 +31,31 @@ install_missing_packages() {
   DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
 }
 
-build_project() {
+# configure_project DIR [-DNAME=VALUE ...]: configures DIR (RelWithDebInfo
+# unless an option says otherwise) when it has no cache yet or when one of the
+# given options differs from what its cache holds; otherwise leaves it alone.
+configure_project() {
   local build_dir="$1"
+  shift
+  local configure=0 option name value
   if [ ! -f "$build_dir/CMakeCache.txt" ]; then
-    cmake -S "$TARNWICK_ROOT" -B "$build_dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
+    configure=1
+  else
+    for option in "$@"; do
+      name="${option#-D}"
+      value="${name#*=}"
+      name="${name%%=*}"
+      name="${name%%:*}"
+      grep -q "^${name}:[A-Z]*=${value}\$" "$build_dir/CMakeCache.txt" || configure=1
+    done
   fi
-  cmake --build "$build_dir" --parallel "$(nproc)"
+  if [ "$configure" -eq 1 ]; then
+    cmake -S "$TARNWICK_ROOT" -B "$build_dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@"
+  fi
+}
+
+# build_project DIR [-DNAME=VALUE ...]: configure_project, then build everything.
+build_project() {
+  configure_project "$@"
+  cmake --build "$1" --parallel "$(nproc)"
 }
