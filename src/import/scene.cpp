@@ -7,7 +7,10 @@
 #include <assimp/scene.h>
 
 #include <assimp/Importer.hpp>
+#include <filesystem>
+#include <system_error>
 
+#include "import/import_guard.h"
 #include "import/tangent_frames.h"
 
 static_assert(kSceneImportFlags == (aiProcess_CalcTangentSpace | aiProcess_OptimizeGraph),
@@ -54,15 +57,27 @@ TangentFrames meshTangentFrames(const aiMesh* mesh) {
     return computeTangentFrames(input);
 }
 
-bool Scene::loadScene(const char* path) {
-    Assimp::Importer importer;
-    const aiScene* scene = importer.ReadFile(path, kSceneImportFlags);
+bool usableImport(const aiScene* scene) {
     // The last mesh marks the centroid, so a file without meshes cannot be used.
     // For a file without geometry the importer hands back an "incomplete" scene
     // holding a placeholder mesh of its own; that is no model either.
-    if (scene == nullptr || (scene->mFlags & AI_SCENE_FLAGS_INCOMPLETE) != 0 || scene->mNumMeshes == 0) {
-        return false;
-    }
+    return scene != nullptr && (scene->mFlags & AI_SCENE_FLAGS_INCOMPLETE) == 0 && scene->mNumMeshes > 0;
+}
+
+bool Scene::loadScene(const char* path) {
+    // A file that crashes the importer or keeps it busy must fail the load, not
+    // end or freeze the demo: a child process reads it first. Without a child
+    // (the system refused the fork) the import goes ahead unguarded, as it
+    // always did, rather than fail a file that may well be fine.
+    std::error_code sizeError;
+    const std::uintmax_t bytes = std::filesystem::file_size(path, sizeError);
+    const TrialResult trial =
+        tryImportInChild(path, kSceneImportFlags, trialTimeLimit(sizeError ? 0 : bytes));
+    if (trial.outcome != TrialOutcome::Usable && trial.outcome != TrialOutcome::NotTried) return false;
+
+    Assimp::Importer importer;
+    const aiScene* scene = importer.ReadFile(path, kSceneImportFlags);
+    if (!usableImport(scene)) return false;
 
     for (unsigned i = 0; i + 1 < scene->mNumMeshes; ++i) {
         const aiMesh* mesh = scene->mMeshes[i];

@@ -49,11 +49,18 @@ struct Scene {
 
     // Reads the Collada file at path (relative to the working directory) and
     // uploads it; needs a current GL context. False when the importer
-    // delivers no scene or the scene has no mesh; the scene then stays empty.
+    // delivers no scene or the scene has no mesh, and when a trial read of
+    // the file in a child process crashed or ran out of time (import_guard.h):
+    // the scene then stays empty.
     bool loadScene(const char* path);
 };
 
 struct aiMesh;
+struct aiScene;
+
+// Whether what the importer delivered can be loaded: a complete scene with at
+// least one mesh (the last one marks the centroid). Null is not usable.
+bool usableImport(const aiScene* scene);
 
 // The tangent frames of one imported mesh (its faces, positions, normals and
 // texture coordinate set 0), as the upload uses them; needs no GL context.

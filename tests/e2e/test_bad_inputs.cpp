@@ -338,8 +338,10 @@ void addShaderCases(std::vector<BadInput>& cases) {
         // program's uniforms it still has, is the driver's business (a core
         // program without a vertex stage links on Mesa); the other programs
         // keep exactly their uniforms.
-        for (const auto& [kind, text] : {std::pair<std::string, std::string>{"empty", ""},
-                                         {"not_glsl", "This is a note, not a shader.\n{ [ ( \"\n"}}) {
+        for (const auto& [kind, content] : {std::pair<std::string, std::string>{"empty", ""},
+                                            {"not_glsl", "This is a note, not a shader.\n{ [ ( \"\n"}}) {
+            // A named copy: clang before 16 cannot capture a structured binding.
+            const std::string text = content;
             cases.push_back({"shader_" + kind + "_" + stem,
                              [=](const std::string& d) { writeFile(d + "/" + path, text); }, Ends::OnEscape, 0,
                              {"File " + path + " loaded.", "Shader " + path + " not compiled."},
@@ -400,7 +402,8 @@ void addModelCases(std::vector<BadInput>& cases) {
         };
         cases.push_back({"model_missing_" + stem, [=](const std::string& d) { fs::remove(d + "/" + path); },
                          Ends::AtStartUp, 1, {kMusicLoaded, kSceneFailed}, {{kSceneFailed, 1}, {kNoPlay, 0}}});
-        for (const auto& [kind, text] : rejected) {
+        for (const auto& [kind, content] : rejected) {
+            const std::string text = content;
             cases.push_back({"model_" + kind + "_" + stem, [=](const std::string& d) { writeFile(d + "/" + path, text); },
                              Ends::AtStartUp, 1, {kMusicLoaded, kSceneFailed}, {{kSceneFailed, 1}, {kNoPlay, 0}}});
         }
