@@ -1,8 +1,10 @@
-// The scene pass's bookkeeping of the combined matrix over the first frames of
-// a run. It needs a process whose first scene pass is still to come, so it has
-// a binary of its own.
+// What only the first frames of a run show: the scene pass's bookkeeping of
+// the combined matrix, and the uniforms of the very first bloom pass. It needs
+// a process whose first scene and bloom passes are still to come, so it has a
+// binary of its own.
 #include <GL/glew.h>
 #include <gtest/gtest.h>
+#include <dlfcn.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -19,7 +21,9 @@
 #include "app/window.h"
 #include "camera/camera_rig.h"
 #include "import/scene.h"
+#include "shading/programs.h"
 #include "render/frame_matrices.h"
+#include "render/bloom_pass.h"
 #include "render/motion_blur_pass.h"
 #include "render/render_targets.h"
 #include "render/scene_pass.h"
@@ -71,17 +75,41 @@ int blurredPixels(int tolerance) {
     return count;
 }
 
-// The first pass has no previous frame and compares with projection × view,
-// without the model's move of the centroid to the origin, so the very first
-// blurred frame shows that move as motion. From the second pass on, the
-// previous matrix is exactly the combined matrix of the pass before.
-TEST(FirstFrames, ThePreviousCombinedMatrixFollowsThePasses) {
+// Every draw of this process passes through here first (the executable's own
+// glDrawArrays wins over the GL library's), so a test can see the state that
+// each draw of a pass really gets, not only what is left after the pass.
+void (*onDraw)() = nullptr;
+
+}  // namespace
+
+extern "C" void glDrawArrays(GLenum mode, GLint first, GLsizei count) {
+    using DrawArrays = void (*)(GLenum, GLint, GLsizei);
+    static const DrawArrays library = reinterpret_cast<DrawArrays>(dlsym(RTLD_NEXT, "glDrawArrays"));
+    if (onDraw) onDraw();
+    library(mode, first, count);
+}
+
+namespace {
+
+// The window, start-up and the paths, once for the whole file; no frame drawn.
+void startOnce() {
+    static bool started = false;
+    if (started) return;
+    started = true;
     ASSERT_EQ(chdir(runPath("").c_str()), 0) << "no run folder at " << runPath("");
     openDemoWindow();
     platform.readClock = virtualClock;
     platform.readKey = noKey;
     platform.windowOpen = windowStaysOpen;
     ASSERT_TRUE(startDemo()) << "the scenes did not load";
+}
+
+// The first pass has no previous frame and compares with projection × view,
+// without the model's move of the centroid to the origin, so the very first
+// blurred frame shows that move as motion. From the second pass on, the
+// previous matrix is exactly the combined matrix of the pass before.
+TEST(FirstFrames, ThePreviousCombinedMatrixFollowsThePasses) {
+    startOnce();
     ASSERT_GT(length(mainScene->centroid), 1.0f) << "a centroid at the origin would hide the first frame's case";
 
     // Somewhere along the path, so neither matrix is the identity.
@@ -111,6 +139,101 @@ TEST(FirstFrames, ThePreviousCombinedMatrixFollowsThePasses) {
     drawScenePass();
     EXPECT_TRUE(sameMatrix(frameMatrices.previousModelViewProjection, second));
     EXPECT_FALSE(sameMatrix(frameMatrices.modelViewProjection, second));
+}
+
+// What one draw of the bloom pass saw.
+struct BloomDraw {
+    GLint program = 0, framebuffer = 0, drawBuffer = 0, unit0 = 0, unit1 = 0;
+    GLint texColor = -1, texThresh = -1, threshold = -1, horizontal = -1;
+    float width = -1.0f, height = -1.0f;
+};
+std::vector<BloomDraw> bloomDraws;
+
+GLint boundOn(GLenum unit) {
+    glActiveTexture(unit);
+    GLint name = 0;
+    glGetIntegerv(GL_TEXTURE_BINDING_2D, &name);
+    return name;
+}
+
+void recordBloomDraw() {
+    BloomDraw d;
+    glGetIntegerv(GL_CURRENT_PROGRAM, &d.program);
+    glGetIntegerv(GL_DRAW_FRAMEBUFFER_BINDING, &d.framebuffer);
+    glGetIntegerv(GL_DRAW_BUFFER, &d.drawBuffer);
+    GLint active = 0;
+    glGetIntegerv(GL_ACTIVE_TEXTURE, &active);
+    d.unit0 = boundOn(GL_TEXTURE0);
+    d.unit1 = boundOn(GL_TEXTURE1);
+    glActiveTexture(static_cast<GLenum>(active));
+    const GLuint p = bloomProgram.name;
+    const UniformLocations& u = uniformLocations;
+    glGetUniformiv(p, u.bloomTexColor, &d.texColor);
+    glGetUniformiv(p, u.texThresh, &d.texThresh);
+    glGetUniformiv(p, u.threshold, &d.threshold);
+    glGetUniformiv(p, u.horizontal, &d.horizontal);
+    glGetUniformfv(p, u.width, &d.width);
+    glGetUniformfv(p, u.height, &d.height);
+    bloomDraws.push_back(d);
+}
+
+std::vector<BloomDraw> drawBloomRecorded() {
+    bloomDraws.clear();
+    onDraw = recordBloomDraw;
+    drawBloomPass();
+    onDraw = nullptr;
+    return bloomDraws;
+}
+
+// The three draws of the bloom pass and the uniforms each one sees. The very
+// first bright pass of a run draws before "width" and "height" were ever set,
+// so with their link-time 0.0; from the second bloom frame on it sees the
+// values the blurs left.
+TEST(FirstFrames, TheFirstBloomFramesBrightPassStillHasWidthAndHeightZero) {
+    startOnce();
+    const RenderTargets& t = renderTargets;
+    for (GLint location : {uniformLocations.width, uniformLocations.height, uniformLocations.threshold,
+                           uniformLocations.horizontal, uniformLocations.texThresh, uniformLocations.bloomTexColor}) {
+        ASSERT_NE(location, -1) << "a uniform the check needs is not live in the bloom shaders";
+    }
+    const std::vector<BloomDraw> first = drawBloomRecorded();
+    ASSERT_EQ(first.size(), 3u);
+    for (const BloomDraw& d : first) {
+        EXPECT_EQ(d.program, static_cast<GLint>(bloomProgram.name));
+        EXPECT_EQ(d.framebuffer, static_cast<GLint>(t.bloomFramebuffer));
+        EXPECT_EQ(d.texThresh, 0);
+    }
+    // Draw 1, the bright pass: the scene image through "texColor".
+    EXPECT_EQ(first[0].drawBuffer, GL_COLOR_ATTACHMENT0);
+    EXPECT_EQ(first[0].unit0, static_cast<GLint>(t.sceneColorTexture));
+    EXPECT_EQ(first[0].texColor, 0);
+    EXPECT_EQ(first[0].threshold, 1);
+    EXPECT_EQ(first[0].horizontal, 0);
+    EXPECT_EQ(first[0].width, 0.0f);
+    EXPECT_EQ(first[0].height, 0.0f);
+    // Draw 2, the horizontal blur of the bright image.
+    EXPECT_EQ(first[1].drawBuffer, GL_COLOR_ATTACHMENT1);
+    EXPECT_EQ(first[1].unit0, static_cast<GLint>(t.bloomThresholdTexture));
+    EXPECT_EQ(first[1].threshold, 0);
+    EXPECT_EQ(first[1].horizontal, 1);
+    EXPECT_EQ(first[1].width, 1024.0f);
+    EXPECT_EQ(first[1].height, 768.0f);
+    // Draw 3, the vertical blur added to the scene image on unit 1.
+    EXPECT_EQ(first[2].drawBuffer, GL_COLOR_ATTACHMENT2);
+    EXPECT_EQ(first[2].unit0, static_cast<GLint>(t.bloomHorizontalTexture));
+    EXPECT_EQ(first[2].unit1, static_cast<GLint>(t.sceneColorTexture));
+    EXPECT_EQ(first[2].texColor, 1);
+    EXPECT_EQ(first[2].threshold, 0);
+    EXPECT_EQ(first[2].horizontal, 0);
+    EXPECT_EQ(first[2].width, 1024.0f);
+    EXPECT_EQ(first[2].height, 768.0f);
+
+    const std::vector<BloomDraw> second = drawBloomRecorded();
+    ASSERT_EQ(second.size(), 3u);
+    EXPECT_EQ(second[0].threshold, 1);
+    EXPECT_EQ(second[0].texColor, 0);
+    EXPECT_EQ(second[0].width, 1024.0f);
+    EXPECT_EQ(second[0].height, 768.0f);
 }
 
 }  // namespace

@@ -215,13 +215,17 @@ class Passes : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
         ASSERT_EQ(chdir(runPath("").c_str()), 0) << "no run folder at " << runPath("");
+        ConsoleCapture console;
         openDemoWindow();
         windowPresent = platform.present;
         platform.readClock = virtualClock;
         platform.readKey = noKey;
         platform.windowOpen = windowStaysOpen;
         platform.present = readThenPresent;
-        ASSERT_TRUE(startDemo()) << "the scenes did not load";
+        const bool started = startDemo();
+        startUpReport = console.text();
+        startUpUnflushed = console.buffer.unflushedLines();
+        ASSERT_TRUE(started) << "the scenes did not load";
 
         // Two moments of the run: motion blur's phase, and just after the reveal.
         advanceWithoutDrawing(10.0);
@@ -241,10 +245,38 @@ protected:
 
     static CameraPose early;
     static CameraPose afterReveal;
+    static std::string startUpReport;
+    static std::vector<std::string> startUpUnflushed;
 };
 
 CameraPose Passes::early;
 CameraPose Passes::afterReveal;
+std::string Passes::startUpReport;
+std::vector<std::string> Passes::startUpUnflushed;
+
+// Every line of the start-up report (versions, music, shader files, bindings,
+// textures) is flushed as it is written.
+TEST_F(Passes, EveryStartUpLineIsFlushed) {
+    EXPECT_EQ(countOccurrences(startUpReport, "Uniform \""), 31) << startUpReport;
+    EXPECT_EQ(countOccurrences(startUpReport, "Status: Using GLEW "), 1) << startUpReport;
+    EXPECT_GT(countOccurrences(startUpReport, " loaded...\n"), 20) << startUpReport;
+    EXPECT_EQ(startUpUnflushed, std::vector<std::string>{});
+}
+
+// Keys M, B and Z all pressed on one real frame: the three outputs reach the
+// console unflushed, in that order.
+int mbzHeld(int key) { return key == kKeyM || key == kKeyB || key == kKeyZ ? kKeyPressed : 0; }
+TEST_F(Passes, KeyOutputsOfARealFrameStayUnflushed) {
+    runState.motionBlurKeyCounter = runState.bloomKeyCounter = 31;
+    platform.readKey = mbzHeld;
+    ConsoleCapture console;
+    virtualNow += 0.005;
+    const bool goOn = runFrame();
+    platform.readKey = noKey;
+    EXPECT_TRUE(goOn);
+    EXPECT_EQ(console.text(), "1 MB\n1 BL\nZAP\n");
+    EXPECT_EQ(console.buffer.syncs(), 0);
+}
 
 // The five last meshes show only once the count of hidden meshes drops to 0,
 // and they change the picture nowhere but where they stand.
@@ -543,6 +575,99 @@ TEST_F(Passes, MeshesWithoutMapsLeaveTheirUnitsAlone) {
         EXPECT_EQ(sampler, expectHeightSampler);
     }
     glDeleteTextures(2, sentinels);
+}
+
+Vec3 uniformVec3(GLuint program, GLint location) {
+    float v[3] = {-99.0f, -99.0f, -99.0f};
+    glGetUniformfv(program, location, v);
+    return Vec3{v[0], v[1], v[2]};
+}
+float uniformFloat(GLuint program, GLint location) {
+    float v = -99.0f;
+    glGetUniformfv(program, location, &v);
+    return v;
+}
+GLint uniformInt(GLuint program, GLint location) {
+    GLint v = -99;
+    glGetUniformiv(program, location, &v);
+    return v;
+}
+bool sameVec3(Vec3 a, Vec3 b) { return a.x == b.x && a.y == b.y && a.z == b.z; }
+
+// What the scene pass hands the program, read back after real passes. With
+// the first k meshes drawn, the per-mesh uniforms hold mesh k - 1's values,
+// so every mesh is checked in turn.
+TEST_F(Passes, TheScenePassUploadsTheLightTheConstantsAndEachMeshsMaterialAndFlags) {
+    placeCamera(early);
+    const Vec3 lightAt{12.5f, -7.25f, 131.0f};
+    lightRig.position = lightAt;
+    const UniformLocations& u = uniformLocations;
+    const GLuint program = pvlTexProgram.name;
+    for (GLint location : {u.lightAmbient, u.lightDiffuse, u.lightSpecular, u.lightPos, u.scale, u.bias,
+                           u.texturedColor, u.texturedNormal, u.texturedHeight, u.matAmbient, u.matDiffuse,
+                           u.matSpecular, u.matShininess, u.modelMatrix}) {
+        ASSERT_NE(location, -1) << "a uniform the check needs is not live in the shaders";
+    }
+    const std::vector<SceneMesh>& meshes = mainScene->meshes;
+    const int count = static_cast<int>(meshes.size());
+    for (int drawn = 1; drawn <= count; ++drawn) {
+        SCOPED_TRACE("meshes drawn: " + std::to_string(drawn));
+        runState.hiddenMeshCount = count - drawn;
+        drawScenePass();
+        const SceneMesh& mesh = meshes[static_cast<size_t>(drawn - 1)];
+        EXPECT_TRUE(sameVec3(uniformVec3(program, u.lightAmbient), Vec3{0.1f, 0.1f, 0.1f}));
+        EXPECT_TRUE(sameVec3(uniformVec3(program, u.lightDiffuse), Vec3{0.5f, 0.5f, 0.5f}));
+        EXPECT_TRUE(sameVec3(uniformVec3(program, u.lightSpecular), Vec3{1.0f, 1.0f, 1.0f}));
+        EXPECT_TRUE(sameVec3(uniformVec3(program, u.lightPos), lightAt)) << "straight from the light rig";
+        EXPECT_EQ(uniformFloat(program, u.scale), -0.01f);
+        EXPECT_EQ(uniformFloat(program, u.bias), -0.003f);
+        EXPECT_EQ(uniformInt(program, u.texturedColor), mesh.hasColorTexture ? 1 : 0);
+        EXPECT_EQ(uniformInt(program, u.texturedNormal), mesh.hasNormalTexture ? 1 : 0);
+        EXPECT_EQ(uniformInt(program, u.texturedHeight), mesh.hasHeightTexture ? 1 : 0);
+        EXPECT_TRUE(sameVec3(uniformVec3(program, u.matAmbient), mesh.ambient));
+        EXPECT_TRUE(sameVec3(uniformVec3(program, u.matDiffuse), mesh.diffuse));
+        EXPECT_TRUE(sameVec3(uniformVec3(program, u.matSpecular), mesh.specular));
+        EXPECT_EQ(uniformFloat(program, u.matShininess), mesh.shininess);
+        EXPECT_EQ(uniformInt(program, u.pvlTexColor), 0);
+    }
+    // The model matrix moves the centroid to the origin.
+    float model[16] = {};
+    glGetUniformfv(program, u.modelMatrix, model);
+    EXPECT_EQ(model[12], -mainScene->centroid.x);
+    EXPECT_EQ(model[13], -mainScene->centroid.y);
+    EXPECT_EQ(model[14], -mainScene->centroid.z);
+    // The town has meshes with and without each map, so every flag was seen both ways.
+    int withNormal = 0, withHeight = 0;
+    for (const SceneMesh& mesh : meshes) {
+        withNormal += mesh.hasNormalTexture ? 1 : 0;
+        withHeight += mesh.hasHeightTexture ? 1 : 0;
+    }
+    EXPECT_GT(withNormal, 0);
+    EXPECT_LT(withNormal, count);
+    EXPECT_GT(withHeight, 0);
+    EXPECT_LT(withHeight, count);
+}
+
+// With both effects on, the motion blur blurs the bloomed image, not the
+// scene's; with bloom off, the scene's. A still camera blurs nothing, so the
+// output is the input.
+TEST_F(Passes, MotionBlurReadsTheBloomedImageWhenBloomIsOn) {
+    placeCamera(early);
+    drawScenePass();
+    drawScenePass();
+    const Image scene = readTexture(renderTargets.sceneColorTexture);
+    const Image bloomed = stripedPattern(5);
+    uploadTexture(renderTargets.bloomResultTexture, bloomed);
+    ASSERT_GT(maxDifference(scene, bloomed), 64);
+
+    runState.motionBlurEnabled = true;
+    runState.bloomEnabled = true;
+    drawMotionBlurPass();
+    EXPECT_LE(maxDifference(readTexture(renderTargets.motionBlurTexture), bloomed), 2);
+
+    runState.bloomEnabled = false;
+    drawMotionBlurPass();
+    EXPECT_LE(maxDifference(readTexture(renderTargets.motionBlurTexture), scene), 2);
 }
 
 }  // namespace

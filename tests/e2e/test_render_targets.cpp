@@ -28,11 +28,9 @@ protected:
         haveContext = openHiddenContext(1024, 768);
         ASSERT_TRUE(haveContext) << "no window: run under xvfb-run";
 
-        std::ostringstream out;
-        std::streambuf* previous = std::cout.rdbuf(out.rdbuf());
+        ConsoleCapture out;
         createRenderTargets();
-        std::cout.rdbuf(previous);
-        creationOutput = out.str();
+        creationOutput = out.text();
 
         glGetIntegerv(GL_FRAMEBUFFER_BINDING, &afterCreation.framebuffer);
         glGetIntegerv(GL_VERTEX_ARRAY_BINDING, &afterCreation.vertexArray);
@@ -116,6 +114,42 @@ TEST_F(RenderTargetsTest, FramebuffersHoldTheirAttachmentsAndAreComplete) {
         EXPECT_EQ(glCheckFramebufferStatus(GL_FRAMEBUFFER), static_cast<GLenum>(GL_FRAMEBUFFER_COMPLETE));
     }
     glBindFramebuffer(GL_FRAMEBUFFER, 0);
+}
+
+// glCheckFramebufferStatus as the driver answers it, except that the call
+// numbered `incompleteCall` (0, 1, 2: scene, bloom, motion blur; 3: all of
+// them) reports a missing attachment.
+int statusCalls = 0;
+int incompleteCall = -1;
+PFNGLCHECKFRAMEBUFFERSTATUSPROC driverStatus = nullptr;
+GLenum GLAPIENTRY statusWithOneIncomplete(GLenum target) {
+    const GLenum status = driverStatus(target);
+    const int call = statusCalls++;
+    return call == incompleteCall || incompleteCall == 3 ? GL_FRAMEBUFFER_INCOMPLETE_MISSING_ATTACHMENT : status;
+}
+
+// Whichever frame buffers are incomplete, one message, flushed; the targets
+// are made all the same. (A fresh set each time; the file's own is restored.)
+TEST_F(RenderTargetsTest, AnIncompleteFrameBufferIsReportedOnceWhicheverItIs) {
+    const RenderTargets kept = renderTargets;
+    driverStatus = glCheckFramebufferStatus;
+    glCheckFramebufferStatus = statusWithOneIncomplete;
+    for (int incomplete : {0, 1, 2, 3}) {
+        SCOPED_TRACE("incomplete: " + std::to_string(incomplete));
+        statusCalls = 0;
+        incompleteCall = incomplete;
+        ConsoleCapture out;
+        createRenderTargets();
+        EXPECT_EQ(statusCalls, 3);
+        EXPECT_EQ(out.text(), "Couldn't create frame buffer\n");
+        EXPECT_EQ(out.buffer.unflushedLines(), std::vector<std::string>{});
+        EXPECT_NE(renderTargets.motionBlurTexture, kept.motionBlurTexture);
+        GLint bound = -1;
+        glGetIntegerv(GL_FRAMEBUFFER_BINDING, &bound);
+        EXPECT_EQ(bound, 0);
+    }
+    glCheckFramebufferStatus = driverStatus;
+    renderTargets = kept;
 }
 
 // The quad under the demo's fixed state (depth test and back-face culling on,

@@ -3,7 +3,15 @@
 #include <gtest/gtest.h>
 
 #include <GL/glew.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
+
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
 
 #include <cmath>
 #include <iostream>
@@ -11,6 +19,10 @@
 #include <string>
 #include <vector>
 
+#include "app/platform.h"
+#include "app/startup.h"
+#include "app/timeline.h"
+#include "import/import_guard.h"
 #include "import/scene.h"
 #include "test_support.h"
 
@@ -208,6 +220,7 @@ GLint levelWidth(GLuint texture, int level) {
 struct Loaded {
     bool ok = false;
     std::string output;
+    std::vector<std::string> unflushed;  // console lines ended without a flush
 };
 
 class SceneImport : public ::testing::Test {
@@ -234,12 +247,11 @@ protected:
         return loadFile(scene, "scene/test.DAE");
     }
     Loaded loadFile(Scene& scene, const char* path) {
-        std::ostringstream out;
-        std::streambuf* previous = std::cout.rdbuf(out.rdbuf());
+        ConsoleCapture out;
         Loaded result;
         result.ok = scene.loadScene(path);
-        std::cout.rdbuf(previous);
-        result.output = out.str();
+        result.output = out.text();
+        result.unflushed = out.buffer.unflushedLines();
         return result;
     }
 
@@ -474,11 +486,110 @@ TEST_F(SceneImport, UndecodableTexturesAreReportedAndStillFillTheirSlot) {
     EXPECT_EQ(loaded.output,
               "tex/missing.png could not be loaded...\ntex/zero.png could not be loaded...\n"
               "tex/corrupt.png could not be loaded...\ntex/ could not be loaded...\n");
+    EXPECT_EQ(loaded.unflushed, std::vector<std::string>{});
     for (const SceneMesh& mesh : scene.meshes) {
         EXPECT_TRUE(mesh.hasColorTexture);
         EXPECT_NE(mesh.colorTexture, 0u);
         EXPECT_GE(levelWidth(mesh.colorTexture, 0), 1) << "a real, sampleable placeholder";
     }
+}
+
+// ---- Files that crash or stall the importer --------------------------------
+
+// A long but ordinary model: tens of milliseconds of parsing.
+std::string largeModel() {
+    return colladaFile({flatMesh(20000, 0.0f), flatMesh(20000, 5.0f), markerMesh()});
+}
+
+// Every file kept in tests/fuzz/known crashed the importer or kept it busy
+// for minutes: loadScene turns each into a plain failed load.
+TEST_F(SceneImport, FilesThatCrashOrStallTheImporterAreFailedLoads) {
+    for (const auto& entry : std::filesystem::directory_iterator(sourcePath("tests/fuzz/known"))) {
+        SCOPED_TRACE(entry.path().filename().string());
+        writeFile(dir + "/scene/known.DAE", readFile(entry.path().string()));
+        Scene scene;
+        Loaded loaded = loadFile(scene, "scene/known.DAE");
+        EXPECT_FALSE(loaded.ok);
+        EXPECT_EQ(loaded.output, "");
+        EXPECT_TRUE(scene.meshes.empty());
+        EXPECT_TRUE(scene.lights.empty());
+    }
+    // This one makes the importer read through a null pointer.
+    const std::string crashing = sourcePath("tests/fuzz/known/assimp_collada_null_read.dae");
+    const TrialResult trial = tryImportInChild(crashing.c_str(), kSceneImportFlags, 30.0);
+    EXPECT_EQ(trial.outcome, TrialOutcome::Crashed)
+        << "if this Assimp no longer crashes on it, keep the file as a regression case and drop this line";
+    EXPECT_EQ(trial.signal, SIGSEGV);
+}
+
+TEST_F(SceneImport, ATrialReadPastItsTimeIsKilledAndReaped) {
+    writeFile(dir + "/scene/large.DAE", largeModel());
+    const TrialResult late = tryImportInChild("scene/large.DAE", kSceneImportFlags, 0.001);
+    EXPECT_EQ(late.outcome, TrialOutcome::TimedOut);
+    EXPECT_LT(late.seconds, 5.0) << "the child is killed at its time, not waited for";
+    const TrialResult inTime =
+        tryImportInChild("scene/large.DAE", kSceneImportFlags, trialTimeLimit(largeModel().size()));
+    EXPECT_EQ(inTime.outcome, TrialOutcome::Usable);
+
+    // A reader that never gets its bytes (a pipe with no writer) blocks in
+    // open(): the trial gives up on it all the same.
+    ASSERT_EQ(mkfifo("scene/fifo.DAE", 0600), 0);
+    const TrialResult blocked = tryImportInChild("scene/fifo.DAE", kSceneImportFlags, 0.3);
+    EXPECT_EQ(blocked.outcome, TrialOutcome::TimedOut);
+    EXPECT_GE(blocked.seconds, 0.3);
+    Scene scene;
+    EXPECT_FALSE(loadFile(scene, "scene/fifo.DAE").ok);
+
+    // No child is left behind, running or unreaped.
+    errno = 0;
+    EXPECT_EQ(waitpid(-1, nullptr, WNOHANG), -1);
+    EXPECT_EQ(errno, ECHILD);
+}
+
+TEST_F(SceneImport, ATrialReadSaysWhetherTheImporterCouldUseTheFile) {
+    writeFile(dir + "/scene/good.DAE", colladaFile({flatMesh(2, 0.0f), markerMesh()}));
+    writeFile(dir + "/scene/prose.DAE", "Not a model.\n");
+    writeFile(dir + "/scene/nomesh.DAE", colladaFile({}));
+    EXPECT_EQ(tryImportInChild("scene/good.DAE", kSceneImportFlags, 30.0).outcome, TrialOutcome::Usable);
+    for (const char* path : {"scene/prose.DAE", "scene/nomesh.DAE", "scene/missing.DAE"}) {
+        EXPECT_EQ(tryImportInChild(path, kSceneImportFlags, 30.0).outcome, TrialOutcome::Rejected) << path;
+    }
+}
+
+// The child leaves with _exit: buffered output of the parent's is not written
+// a second time, whether the child came through or crashed.
+TEST_F(SceneImport, AChildLeavesTheParentsBufferedOutputAlone) {
+    writeFile(dir + "/scene/good.DAE", colladaFile({flatMesh(2, 0.0f), markerMesh()}));
+    const std::string crashing = sourcePath("tests/fuzz/known/assimp_collada_null_read.dae");
+    FILE* log = std::fopen("log.txt", "w");
+    ASSERT_NE(log, nullptr);
+    std::setvbuf(log, nullptr, _IOFBF, 1 << 16);
+    std::fputs("written once\n", log);
+    EXPECT_EQ(tryImportInChild("scene/good.DAE", kSceneImportFlags, 30.0).outcome, TrialOutcome::Usable);
+    EXPECT_NE(tryImportInChild(crashing.c_str(), kSceneImportFlags, 30.0).outcome, TrialOutcome::Usable);
+    std::fclose(log);
+    EXPECT_EQ(readFile(dir + "/log.txt"), "written once\n");
+}
+
+// Start-up with neither model file: both loads are tried, one message, and
+// the run is over before its first frame.
+TEST_F(SceneImport, StartUpWithBothModelsMissingSaysSoOnceAndStops) {
+    copyShaders(dir);
+    setenv("ALSOFT_DRIVERS", "null", 1);  // no sound hardware needed
+    platform.readClock = [] { return 0.0; };
+    runState = RunState{};
+    ConsoleCapture out;
+    startUp();
+    EXPECT_FALSE(runState.running);
+    EXPECT_EQ(countOccurrences(out.text(), "Scenes could not be loaded!\n"), 1) << out.text();
+    const std::string last = "Scenes could not be loaded!\n";
+    EXPECT_EQ(out.text().compare(out.text().size() - std::min(out.text().size(), last.size()), last.size(), last), 0)
+        << "the message comes last, after both loads:\n" << out.text();
+    EXPECT_EQ(out.buffer.unflushedLines(), std::vector<std::string>{}) << "every start-up line is flushed";
+    EXPECT_EQ(countOccurrences(out.text(), "Uniform \""), 31) << "start-up went on before the loads";
+    ASSERT_NE(mainScene, nullptr);
+    EXPECT_TRUE(mainScene->meshes.empty());
+    EXPECT_TRUE(streetScene->lights.empty());
 }
 
 }  // namespace

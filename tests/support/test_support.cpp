@@ -10,6 +10,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdlib>
@@ -175,6 +176,40 @@ std::vector<std::string> linesStartingWith(const std::string& text, const std::s
     std::istringstream in(text);
     for (std::string line; std::getline(in, line);) {
         if (line.rfind(prefix, 0) == 0) lines.push_back(line);
+    }
+    return lines;
+}
+
+SyncCountingBuffer::int_type SyncCountingBuffer::overflow(int_type c) {
+    if (!traits_type::eq_int_type(c, traits_type::eof())) text_ += traits_type::to_char_type(c);
+    return traits_type::not_eof(c);
+}
+
+std::streamsize SyncCountingBuffer::xsputn(const char* s, std::streamsize n) {
+    text_.append(s, static_cast<std::size_t>(n));
+    return n;
+}
+
+int SyncCountingBuffer::sync() {
+    syncedAt_.push_back(text_.size());
+    return 0;
+}
+
+std::vector<std::string> SyncCountingBuffer::unflushedLines() const {
+    auto synced = [&](std::size_t at) {
+        return std::find(syncedAt_.begin(), syncedAt_.end(), at) != syncedAt_.end();
+    };
+    std::vector<std::string> lines;
+    std::size_t start = 0;
+    while (start < text_.size()) {
+        const std::size_t end = text_.find('\n', start);
+        if (end == std::string::npos) {
+            lines.push_back(text_.substr(start));  // no end-of-line at all
+            break;
+        }
+        const bool pairedWithSyncedEmptyLine = end + 1 < text_.size() && text_[end + 1] == '\n' && synced(end + 2);
+        if (!synced(end + 1) && !pairedWithSyncedEmptyLine) lines.push_back(text_.substr(start, end - start));
+        start = end + 1;
     }
     return lines;
 }

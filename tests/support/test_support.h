@@ -2,6 +2,8 @@
 // shaders, and running the real demo binary in them with a time limit.
 #pragma once
 
+#include <iostream>
+#include <streambuf>
 #include <string>
 #include <vector>
 
@@ -48,3 +50,37 @@ std::vector<std::string> linesStartingWith(const std::string& text, const std::s
 
 // Number of non-overlapping occurrences of needle in text.
 int countOccurrences(const std::string& text, const std::string& needle);
+
+// A stream buffer that keeps what is written and where the stream was synced
+// (flushed): std::endl and std::flush sync, a bare '\n' does not, which an
+// ostringstream cannot tell apart.
+class SyncCountingBuffer : public std::streambuf {
+public:
+    const std::string& text() const { return text_; }
+    int syncs() const { return static_cast<int>(syncedAt_.size()); }
+    // The lines whose end-of-line was not followed by a sync before more text
+    // came, and a last line left without one. A line followed at once by a
+    // synced empty line ("... compiled successfully.\n" then std::endl) is one
+    // flushed message of two lines.
+    std::vector<std::string> unflushedLines() const;
+
+protected:
+    int_type overflow(int_type c) override;
+    std::streamsize xsputn(const char* s, std::streamsize n) override;
+    int sync() override;
+
+private:
+    std::string text_;
+    std::vector<std::size_t> syncedAt_;  // text length at each sync
+};
+
+// Sends std::cout to a SyncCountingBuffer for the capture's lifetime.
+struct ConsoleCapture {
+    SyncCountingBuffer buffer;
+    std::streambuf* previous;
+    ConsoleCapture() : previous(std::cout.rdbuf(&buffer)) {}
+    ~ConsoleCapture() { std::cout.rdbuf(previous); }
+    ConsoleCapture(const ConsoleCapture&) = delete;
+    ConsoleCapture& operator=(const ConsoleCapture&) = delete;
+    const std::string& text() const { return buffer.text(); }
+};

@@ -7,6 +7,7 @@
 
 #include "app/platform.h"
 #include "app/timeline.h"
+#include "test_support.h"
 
 namespace {
 
@@ -128,6 +129,43 @@ TEST(Timeline, OneLongFrameAppliesCrossedEventsInTickOrder) {
     EXPECT_FALSE(advanceTimeline(state, 7000.0 / 50.0));
 }
 
+// An event applies on the frames of its own tick and on no later frame: on
+// the first frame of the next tick, whatever keys or the frame count changed
+// since stays as it is.
+TEST(Timeline, NoEventIsAppliedAgainOnTheFrameAfterItsTick) {
+    for (int tick : {kZapTick, kRevealTick, kSwitchBackTick}) {
+        SCOPED_TRACE(tick);
+        for (double into : {0.0, 0.25, 0.999}) {  // where in the next tick its first frame falls
+            RunState state;
+            startTimeline(state, 0.0);
+            ASSERT_TRUE(advanceTimeline(state, (tick + 0.5) / 50.0));
+            ASSERT_EQ(std::floor(state.timelineTicks), tick);
+            const RunState applied = state;
+            // What keys M, B and the frame count would do after the event.
+            state.zapCounter = applied.zapCounter + 17;
+            state.motionBlurEnabled = !applied.motionBlurEnabled;
+            state.bloomEnabled = !applied.bloomEnabled;
+            state.hiddenMeshCount = 3;
+
+            ASSERT_TRUE(advanceTimeline(state, (tick + 1.0 + into) / 50.0 + 1e-9));
+            ASSERT_EQ(std::floor(state.timelineTicks), tick + 1) << into;
+            EXPECT_EQ(state.zapCounter, applied.zapCounter + 17) << into;
+            EXPECT_EQ(state.motionBlurEnabled, !applied.motionBlurEnabled) << into;
+            EXPECT_EQ(state.bloomEnabled, !applied.bloomEnabled) << into;
+            EXPECT_EQ(state.hiddenMeshCount, 3) << into;
+        }
+    }
+    // The same at 200 frames per second through the whole run: the frames of
+    // tick T + 1 see no event of tick T.
+    std::vector<FrameRecord> frames = runAtFrameRate(200.0);
+    for (size_t i = 1; i < frames.size(); ++i) {
+        if (frames[i].whole == kZapTick + 1 && frames[i - 1].whole == kZapTick) {
+            EXPECT_EQ(frames[i].state.zapCounter, frames[i - 1].state.zapCounter + 1)
+                << "the zap counter keeps counting from the last frame of tick 1067";
+        }
+    }
+}
+
 TEST(Timeline, EventsOverwriteKeyFlagsOnlyOnTheirOwnTick) {
     RunState state;
     startTimeline(state, 0.0);
@@ -138,15 +176,18 @@ TEST(Timeline, EventsOverwriteKeyFlagsOnlyOnTheirOwnTick) {
     EXPECT_FALSE(state.bloomEnabled);
 }
 
-// Holds the given keys for `frames` frames and returns the console text.
+// Holds the given keys for `frames` frames and returns the console text. The
+// key outputs end in a bare newline: the stream is never flushed for them.
 std::string holdKeys(RunState& state, KeyStates keys, int frames, std::vector<int>* toggleFrames = nullptr) {
-    std::ostringstream out;
+    SyncCountingBuffer console;
+    std::ostream out(&console);
     for (int frame = 1; frame <= frames; ++frame) {
-        std::string before = out.str();
+        std::string before = console.text();
         handleKeys(state, keys, out);
-        if (toggleFrames && out.str() != before) toggleFrames->push_back(frame);
+        if (toggleFrames && console.text() != before) toggleFrames->push_back(frame);
     }
-    return out.str();
+    EXPECT_EQ(console.syncs(), 0) << "a key output was flushed:\n" << console.text();
+    return console.text();
 }
 
 TEST(Keys, HeldTogglesFirstOnFrame32ThenEvery31Frames) {
@@ -172,9 +213,7 @@ TEST(Keys, ZapWorksOnTheFirstFrameAndCountsFrom1) {
     RunState state;
     KeyStates keys;
     keys.z = kKeyPressed;
-    std::ostringstream out;
-    handleKeys(state, keys, out);
-    EXPECT_EQ(out.str(), "ZAP\n");
+    EXPECT_EQ(holdKeys(state, keys, 1), "ZAP\n");
     // The next frame's composite sees 1: the counter was counted after the key.
     EXPECT_EQ(state.zapCounter, 1);
     std::vector<int> toggles;
@@ -229,12 +268,18 @@ TEST(Keys, CountersPast100000BecomeReadyNotZero) {
 
 TEST(Keys, FirstPressBeforeTheRevealSwitchesMotionBlurOff) {
     RunState state;
-    std::ostringstream out;
-    for (int frame = 1; frame < 100; ++frame) handleKeys(state, KeyStates{}, out);
+    EXPECT_EQ(holdKeys(state, KeyStates{}, 99), "");
     KeyStates keys;
     keys.m = kKeyPressed;
-    handleKeys(state, keys, out);
-    EXPECT_EQ(out.str(), "0 MB\n");
+    EXPECT_EQ(holdKeys(state, keys, 1), "0 MB\n");
+}
+
+TEST(Keys, AllThreeOnOneFrameWriteTheirOutputsUnflushedInOrder) {
+    RunState state;
+    state.motionBlurKeyCounter = state.bloomKeyCounter = 31;
+    KeyStates keys;
+    keys.m = keys.b = keys.z = kKeyPressed;
+    EXPECT_EQ(holdKeys(state, keys, 1), "0 MB\n1 BL\nZAP\n");
 }
 
 }  // namespace
