@@ -630,6 +630,24 @@ TEST_F(Passes, TheScenePassUploadsTheLightTheConstantsAndEachMeshsMaterialAndFla
         EXPECT_EQ(uniformFloat(program, u.matShininess), mesh.shininess);
         EXPECT_EQ(uniformInt(program, u.pvlTexColor), 0);
     }
+    // The town's meshes carry their maps in a few combinations only, so the
+    // first mesh's record is given each of the eight in turn: every flag is
+    // uploaded from its own field.
+    SceneMesh& first = mainScene->meshes.front();
+    const SceneMesh kept = first;
+    runState.hiddenMeshCount = count - 1;
+    for (int combination = 0; combination < 8; ++combination) {
+        SCOPED_TRACE("maps: " + std::to_string(combination));
+        first.hasColorTexture = (combination & 1) != 0;
+        first.hasNormalTexture = (combination & 2) != 0;
+        first.hasHeightTexture = (combination & 4) != 0;
+        drawScenePass();
+        EXPECT_EQ(uniformInt(program, u.texturedColor), first.hasColorTexture ? 1 : 0);
+        EXPECT_EQ(uniformInt(program, u.texturedNormal), first.hasNormalTexture ? 1 : 0);
+        EXPECT_EQ(uniformInt(program, u.texturedHeight), first.hasHeightTexture ? 1 : 0);
+    }
+    first = kept;
+
     // The model matrix moves the centroid to the origin.
     float model[16] = {};
     glGetUniformfv(program, u.modelMatrix, model);
