@@ -80,9 +80,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (claimsHugeCount(data, size)) return 0;
     Assimp::Importer importer;
     const aiScene* scene = importer.ReadFileFromMemory(data, size, kSceneImportFlags, "DAE");
-    if (scene == nullptr || (scene->mFlags & AI_SCENE_FLAGS_INCOMPLETE) != 0 || scene->mNumMeshes == 0) {
-        return 0;  // a failed load: "Scenes could not be loaded!"
-    }
+    if (!usableImport(scene)) return 0;  // a failed load: "Scenes could not be loaded!"
     if (scene->mMeshes == nullptr) fail("meshes counted but not there");
 
     for (unsigned i = 0; i + 1 < scene->mNumMeshes; ++i) {
