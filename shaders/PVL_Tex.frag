@@ -1,7 +1,19 @@
 #version 150 core
 
-// Per-pixel lighting of the scene: ambient + diffuse + Blinn-Phong specular
-// from one point light, with optional colour, normal and height maps.
+// Per-pixel lighting of the scene in linear light, tone-mapped once at the end.
+//
+// What a material's values mean here (the town generator writes them so):
+// - The colour map (sRGB) times "mat_diffuse" is what the surface reflects.
+// - The colour map (or white) times "mat_ambient" times "light_ambient" is
+//   the light it gives off on its own: lamps, glowing glass, flames, the sky.
+//   The colour map's alpha says where: a sculpture's one picture holds stone,
+//   metal and glass side by side, and only the glass shines. Most materials
+//   give off nothing; a material with a black "mat_diffuse" and
+//   "mat_specular" only shines, and takes neither light nor haze.
+// - "mat_specular" times the normal map's alpha is how glossy a texel is:
+//   in the same picture, bronze gleams and stone does not.
+// - "light_ambient" is also the night's own light: the sky's glow from above
+//   and the moon. The scene light is a warm lamp that walks through the town.
 //
 // Map conventions (the texture generator writes its maps to match):
 // - Texture rows: row 0 of the uploaded image is v = 0; v grows with the row.
@@ -15,6 +27,16 @@
 // A mirrored mapping flips both tangent and bitangent relative to u and v;
 // the handedness of the interpolated frame detects that and flips back, so
 // mirrored surfaces read their maps the same way.
+//
+// The software rasteriser this must run well on executes both sides of an
+// `if`, but leaves a loop as soon as none of the pixels it shades together
+// still runs it. Work that only some meshes or some pixels need therefore
+// sits in loops of zero or one turn, which cost almost nothing where they
+// do not run.
+//
+// The alpha channel carries how far the pixel's light goes beyond what the
+// picture can show (see kGlowFrom): the bloom's bright pass reads its glow
+// there, in linear light, rather than guessing it from clipped colours.
 
 in vec3 eyePosition;
 in vec3 eyeLight;
@@ -22,6 +44,9 @@ in vec3 eyeNormal;
 in vec3 eyeTangent;
 in vec3 eyeBitangent;
 in vec2 uv;
+in float haze;
+
+uniform mat4 viewMatrix;
 
 uniform vec3 mat_diffuse;
 uniform vec3 mat_ambient;
@@ -40,32 +65,87 @@ uniform sampler2D texColor;
 uniform sampler2D texNormal;
 uniform sampler2D texHeight;
 
-uniform float scale;  // -0.01
-uniform float bias;   // -0.003
+uniform float scale;  // -0.01: how far the height map shifts the lookup
+uniform float bias;   // -0.003: the shift never goes further than this
 
 out vec4 fragColor;
 
-// Distance at which the light has fallen to half: about the size of the town,
-// so the falloff shades the scene gently instead of spotlighting it.
-const float kHalfLightDistance = 800.0;
+// The walking lamp: warm, strong close by, and falling off within a street
+// or two, so that it rakes across what it passes instead of flooding the town.
+const vec3 kLampColour = vec3(1.0, 0.8, 0.58);
+const float kLampStrength = 3.0;
+const float kLampHalfDistance = 140.0;
+
+// The night, in units of "light_ambient": the sky's glow from above, the
+// ground's faint bounce from below, and the moon (world direction towards it,
+// matching the moon in the sky dome).
+const vec3 kSkyGlow = vec3(0.45, 0.58, 0.95);
+const vec3 kGroundBounce = vec3(0.2, 0.17, 0.15);
+const vec3 kMoonColour = vec3(0.9, 1.05, 1.35);
+const vec3 kMoonDirection = vec3(0.4755, 0.7946, 0.3774);
+
+// The haze (its amount comes from the vertex shader) veils what is far off
+// in the colour of the sky dome's picture below the horizon.
+const vec3 kHazeColour = vec3(0.022, 0.027, 0.042);
+
+const float kExposure = 1.6;
+
+// Light above kGlowFrom (after exposure) glows; the alpha channel holds the
+// excess up to kGlowFrom + kGlowRange, square-rooted for 8-bit precision in
+// the faint parts. The bloom shader decodes it with the same two numbers.
+const float kGlowFrom = 1.8;
+const float kGlowRange = 6.0;
+
+// Interleaved gradient noise: a fine, even screen-space pattern in [0, 1).
+float screenNoise() {
+    return fract(52.9829189 * fract(dot(gl_FragCoord.xy, vec2(0.06711056, 0.00583715))));
+}
+
+// The colour maps are stored in sRGB; lighting needs linear values. Above
+// the curve's linear toe, y^2.4 is y^2 times a fit of y^0.4 in sqrt(y)
+// (within 0.4 % everywhere): pow() costs a software rasteriser far more.
+vec3 srgbToLinear(vec3 c) {
+    vec3 y = (c + 0.055) / 1.055;
+    vec3 r = sqrt(y);
+    vec3 curve = y * y * (0.0742797 + r * (1.0743504 - 0.1507097 * r));
+    return mix(c / 12.92, curve, step(0.04045, c));
+}
+
+// x^n for the highlights as (1 - n (1 - x) / 8)^8: three squarings instead
+// of pow(), and close to it where highlights are bright.
+float highlightPower(float x, float n) {
+    float y = max(1.0 - n * (1.0 - x) / 8.0, 0.0);
+    y *= y;
+    y *= y;
+    return y * y;
+}
+
+// A filmic curve with the display's encoding folded in (Hejl and
+// Burgess-Dawson's fit): a gentle toe, and highlights that roll off into
+// white instead of clipping. The bloom's combine inverts and reapplies it.
+vec3 filmic(vec3 x) { return x * (6.2 * x + 0.5) / (x * (6.2 * x + 1.7) + 0.06); }
 
 // The maps are sampled bilinearly on one mip level per pixel, picked the way
 // the hardware picks it, rather than trilinearly: a software rasteriser pays
-// for every level it reads, and the frame has no time for a second one. The
-// three maps of a material share one size, so one level serves them all.
-float mipLevel(vec2 p) {
+// for every level it reads. The three maps of a material share one size, so
+// one level serves them all. The choice between two levels is dithered, so
+// no band shows where one level gives way to the next.
+float mipLevel(vec2 p, float dither) {
     vec2 size = vec2(textureSize(texColor, 0));
     vec2 dx = dFdx(p) * size, dy = dFdy(p) * size;
-    return max(0.5 * log2(max(dot(dx, dx), dot(dy, dy))), 0.0);
+    return floor(max(0.5 * log2(max(dot(dx, dx), dot(dy, dy))), 0.0) + dither);
 }
 
 void main() {
-    float lod = floor(mipLevel(uv) + 0.5);
+    float dither = screenNoise();
+    float lod = mipLevel(uv, dither);
+    float distance = length(eyePosition);
+
     vec3 n = eyeNormal;
     // A mesh without normals feeds zeros; face the viewer rather than make NaNs.
     if (dot(n, n) < 1e-12) n = vec3(0.0, 0.0, 1.0);
     n = normalize(n);
-    vec3 toEye = normalize(-eyePosition);
+    vec3 toEye = -eyePosition / max(distance, 1e-6);
 
     // The maps need a usable tangent frame; degenerate texture mappings lack one.
     bool hasFrame = dot(eyeTangent, eyeTangent) > 1e-12 && dot(eyeBitangent, eyeBitangent) > 1e-12;
@@ -75,39 +155,64 @@ void main() {
     // -1 for a mirrored one. Then +u = mirror * t and +v = -mirror * b.
     float mirror = dot(cross(t, b), n) < 0.0 ? 1.0 : -1.0;
 
-    // Offset (parallax) mapping. The offset (height * scale + bias) is taken
-    // along the view ray, eye towards surface, in texture space. scale and bias
-    // are negative, so a high texel moves the lookup back towards the eye:
-    // what is raised covers what lies behind it, and white reads as raised.
-    // Not divided by the ray's depth, which keeps grazing angles from swimming.
+    // Offset (parallax) mapping along the view ray, in texture space. The
+    // shift is centred on mid-grey, so the surface's middle level stays put
+    // whatever the angle; "scale" is negative, so a high texel moves the
+    // lookup back towards the eye and white reads as raised. Beyond two mip
+    // levels the shift is under a texel and is left out.
     vec2 st = uv;
-    if (texturedHeight == 1 && hasFrame) {
+    int reliefTurns = texturedHeight == 1 && hasFrame && lod < 2.0 ? 1 : 0;
+    for (int i = 0; i < reliefTurns; ++i) {
         // One level coarser: the shift needs the relief, not its fine grain.
         float height = textureLod(texHeight, uv, lod + 1.0).r;
-        vec3 ray = -toEye;
-        vec2 rayInTexture = vec2(dot(ray, mirror * t), dot(ray, -mirror * b));
-        st = uv + (height * scale + bias) * rayInTexture;
+        vec2 rayInTexture = vec2(dot(-toEye, mirror * t), dot(-toEye, -mirror * b));
+        float shift = clamp((height - 0.5) * scale, bias, -bias);
+        st = uv + shift * rayInTexture;
     }
 
-    if (texturedNormal == 1 && hasFrame) {
-        vec3 mapped = textureLod(texNormal, st, lod).rgb * 2.0 - 1.0;
-        vec3 bent = mirror * (mapped.x * t + mapped.y * b) + mapped.z * n;
-        if (dot(bent, bent) > 1e-12) n = normalize(bent);
+    vec4 painted = vec4(1.0);
+    int colourTurns = texturedColor == 1 ? 1 : 0;
+    for (int i = 0; i < colourTurns; ++i) painted = textureLod(texColor, st, lod);
+    vec3 surface = srgbToLinear(painted.rgb);
+
+    vec3 colour = surface * painted.a * mat_ambient * light_ambient;
+
+    int lightTurns = any(greaterThan(mat_diffuse + mat_specular, vec3(0.0))) ? 1 : 0;
+    for (int i = 0; i < lightTurns; ++i) {
+        float gloss = 1.0;
+        int normalTurns = texturedNormal == 1 && hasFrame ? 1 : 0;
+        for (int j = 0; j < normalTurns; ++j) {
+            vec4 normalMap = textureLod(texNormal, st, lod);
+            vec3 mapped = normalMap.rgb * 2.0 - 1.0;
+            vec3 bent = mirror * (mapped.x * t + mapped.y * b) + mapped.z * n;
+            if (dot(bent, bent) > 1e-12) n = normalize(bent);
+            gloss = normalMap.a;
+        }
+
+        vec3 up = viewMatrix[2].xyz;  // the world's +z, seen from the eye
+        vec3 moon = mat3(viewMatrix) * kMoonDirection;
+        vec3 night = light_ambient * (mix(kGroundBounce, kSkyGlow, 0.5 + 0.5 * dot(n, up)) +
+                                      kMoonColour * max(dot(n, moon), 0.0));
+
+        vec3 toLight = eyeLight - eyePosition;
+        float lightDistance = length(toLight);
+        vec3 l = toLight / max(lightDistance, 1e-6);
+        float reach = lightDistance / kLampHalfDistance;
+        float lamp = kLampStrength / (1.0 + reach * reach);
+        float lambert = max(dot(n, l), 0.0);
+        vec3 halfway = normalize(l + toEye);
+        float highlight = lambert > 0.0 ? highlightPower(max(dot(n, halfway), 0.0), max(mat_shininess, 1.0)) : 0.0;
+
+        vec3 albedo = surface * mat_diffuse;
+        colour += albedo * (night + lamp * kLampColour * light_diffuse * lambert) +
+                  lamp * kLampColour * light_specular * mat_specular * gloss * highlight;
+
+        colour = mix(colour, kHazeColour, haze);
     }
 
-    vec3 albedo = texturedColor == 1 ? textureLod(texColor, st, lod).rgb : mat_diffuse;
-
-    vec3 toLight = eyeLight - eyePosition;
-    float distance = length(toLight);
-    vec3 l = toLight / max(distance, 1e-6);
-    float falloff = 1.0 / (1.0 + (distance / kHalfLightDistance) * (distance / kHalfLightDistance));
-
-    float lambert = max(dot(n, l), 0.0);
-    vec3 halfway = normalize(l + toEye);
-    float highlight = lambert > 0.0 ? pow(max(dot(n, halfway), 0.0), max(mat_shininess, 1.0)) : 0.0;
-
-    vec3 ambient = light_ambient * (albedo + mat_ambient);
-    vec3 diffuse = light_diffuse * albedo * lambert;
-    vec3 specular = light_specular * mat_specular * highlight;
-    fragColor = vec4(ambient + falloff * (diffuse + specular), 1.0);
+    vec3 exposed = max(colour, 0.0) * kExposure;
+    float glow = max(max(exposed.r, max(exposed.g, exposed.b)) - kGlowFrom, 0.0);
+    // Half a step of 8-bit noise keeps the dark gradients of the night from banding.
+    vec3 display = filmic(exposed) + (dither - 0.5) / 255.0;
+    fragColor = vec4(display, sqrt(min(glow / kGlowRange, 1.0)));
 }

@@ -6,7 +6,8 @@
 // that centred world) only needs the view matrix to reach eye space. The view
 // and model matrices are rigid, so normals go through "normalMatrix" and the
 // surface directions (tangent, bitangent) through the model-view matrix; both
-// end up in the same eye-space frame.
+// end up in the same eye-space frame. Points and directions go through the
+// two matrices one after the other: cheaper per vertex than their product.
 
 in vec3 position;
 in vec3 normal;
@@ -26,18 +27,31 @@ out vec3 eyeNormal;
 out vec3 eyeTangent;
 out vec3 eyeBitangent;
 out vec2 uv;
+out float haze;  // how much of the night's haze lies between the eye and this point
+
+// Haze thickens with distance and thins as the eye rises above it, so the
+// outskirts fade into the night at street level while the view from high
+// above stays clear. The amount changes slowly across a triangle and is
+// worked out here, per vertex.
+const float kHazeDensity = 0.00032;   // per unit of distance, at street level
+const float kHazeThinning = 900.0;    // eye height at which the density has halved
 
 void main() {
-    mat4 modelView = viewMatrix * modelMatrix;
-    vec4 eye = modelView * vec4(position, 1.0);
+    vec4 eye = viewMatrix * (modelMatrix * vec4(position, 1.0));
     eyePosition = eye.xyz;
     eyeLight = (viewMatrix * vec4(light_pos, 1.0)).xyz;
 
-    mat3 surface = mat3(modelView);
+    mat3 view = mat3(viewMatrix), model = mat3(modelMatrix);
     eyeNormal = normalMatrix * normal;
-    eyeTangent = surface * tangent;
-    eyeBitangent = surface * bitangent;
+    eyeTangent = view * (model * tangent);
+    eyeBitangent = view * (model * bitangent);
     uv = texCoords.xy;
+
+    // The eye's height in the world: the view matrix's last column seen
+    // along its third, the world's +z in eye space.
+    float eyeHeight = max(-dot(viewMatrix[2].xyz, viewMatrix[3].xyz), 0.0);
+    float depth = kHazeDensity * length(eye.xyz) / (1.0 + eyeHeight / kHazeThinning);
+    haze = 1.0 - 1.0 / (1.0 + depth * (1.0 + 0.5 * depth));
 
     gl_Position = projMatrix * eye;
 }

@@ -6,8 +6,18 @@
 // between where the point is now and where it was one frame ago.
 //
 // The number of samples follows the length of that line: about one sample
-// per two pixels of streak, so fast turns stay smooth instead of showing
+// per three pixels of streak, so fast turns stay smooth instead of showing
 // copies, while still parts of the picture cost a single lookup.
+//
+// Samples are weighed by depth: only what lies about as far from the eye as
+// the pixel itself blurs into it. A lamp post does not smear over the street
+// behind it, and the street does not wash over the post's edges. The depth
+// along the streak is read at four points, one per quarter, which is enough
+// to tell the near from the far in a streak of a few dozen pixels.
+//
+// The software rasteriser this must run well on runs a loop only while one
+// of the pixels it shades together still needs it; the depth lookups sit in
+// a loop that still pixels skip.
 
 in vec2 uv;
 
@@ -22,19 +32,28 @@ out vec4 fragColor;
 // otherwise smear the picture beyond recognition.
 const float kMaxStreak = 40.0;
 const float kPixelsPerSample = 3.0;
-const int kMaxSamples = 14;
+const int kMaxSamples = 15;
 // Shorter streaks than this are rounding noise of the two matrices.
 const float kMinStreak = 0.5;
+// The camera's clipping planes, to turn window depth back into distance.
+const float kNear = 1.0;
+const float kFar = 10000.0;
+// Depths within kSameDepth of each other (as a share of the nearer) blur
+// together fully; beyond kOtherDepth not at all.
+const float kSameDepth = 0.08;
+const float kOtherDepth = 0.25;
+
+float distanceAt(float depth) { return kNear * kFar / (kFar - depth * (kFar - kNear)); }
 
 void main() {
     ivec2 pixel = ivec2(gl_FragCoord.xy);
+    ivec2 size = textureSize(texColor, 0);
     float depth = texelFetch(texDepth, pixel, 0).r;
     vec4 clip = vec4(uv * 2.0 - 1.0, depth * 2.0 - 1.0, 1.0);
     vec4 world = ivpMatrix * clip;
     vec4 previous = prevVpMatrix * vec4(world.xyz / world.w, 1.0);
     vec2 previousUv = previous.xy / previous.w * 0.5 + 0.5;
 
-    ivec2 size = textureSize(texColor, 0);
     vec2 motion = (uv - previousUv) * vec2(size);  // in pixels
     // Points that were behind the previous camera, and singular matrices, have
     // no meaningful motion; nor has rounding noise of the two matrices.
@@ -48,13 +67,33 @@ void main() {
     // Centred on the pixel, so a moving edge smears both ways like a shutter.
     // The targets wrap, so samples are kept inside the picture instead of
     // picking up the opposite edge.
-    int samples = clamp(int(ceil(min(streak, kMaxStreak) / kPixelsPerSample)) + 1, 1, kMaxSamples);
+    // An odd count, so that the middle sample is the pixel itself.
+    int samples = clamp(int(ceil(min(streak, kMaxStreak) / kPixelsPerSample)) + 1, 1, kMaxSamples) | 1;
     vec2 step = samples > 1 ? motion / float(samples - 1) : vec2(0.0);
     vec2 start = gl_FragCoord.xy - 0.5 * motion;
-    vec3 sum = vec3(0.0);
-    for (int i = 0; i < samples; ++i) {
-        ivec2 at = clamp(ivec2(start + step * float(i)), ivec2(0), size - 1);
-        sum += texelFetch(texColor, at, 0).rgb;
+
+    // How alike in depth each quarter of the streak is to the pixel.
+    vec4 alike = vec4(1.0);
+    int depthTurns = samples > 1 ? 1 : 0;
+    for (int i = 0; i < depthTurns; ++i) {
+        float here = distanceAt(depth);
+        for (int q = 0; q < 4; ++q) {
+            ivec2 at = clamp(ivec2(start + motion * (0.125 + 0.25 * float(q))), ivec2(0), size - 1);
+            float there = distanceAt(texelFetch(texDepth, at, 0).r);
+            float apart = abs(there - here) / min(there, here);
+            alike[q] = 1.0 - smoothstep(kSameDepth, kOtherDepth, apart);
+        }
     }
-    fragColor = vec4(sum / float(samples), 1.0);
+
+    vec3 sum = vec3(0.0);
+    float weights = 0.0;
+    for (int i = 0; i < samples; ++i) {
+        float along = samples > 1 ? float(i) / float(samples - 1) : 0.5;
+        // The middle sample is the pixel itself: it always counts.
+        float w = i == samples / 2 ? 1.0 : alike[min(int(along * 4.0), 3)];
+        ivec2 at = clamp(ivec2(start + step * float(i)), ivec2(0), size - 1);
+        sum += w * texelFetch(texColor, at, 0).rgb;
+        weights += w;
+    }
+    fragColor = vec4(sum / weights, 1.0);
 }

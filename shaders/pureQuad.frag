@@ -2,7 +2,8 @@
 
 // Copies the finished frame to the window. The zap shakes the picture
 // sideways by "offset" texture units; the targets wrap (GL_REPEAT), so what
-// leaves one edge comes back in at the other.
+// leaves one edge comes back in at the other. The frame's alpha carries the
+// scene's depth for the motion blur; the window gets an opaque picture.
 
 in vec2 uv;
 
@@ -12,5 +13,5 @@ uniform float offset;
 out vec4 fragColor;
 
 void main() {
-    fragColor = texture(image, uv + vec2(offset, 0.0));
+    fragColor = vec4(texture(image, uv + vec2(offset, 0.0)).rgb, 1.0);
 }

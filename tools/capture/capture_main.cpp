@@ -15,6 +15,7 @@
 #include <GL/glew.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -46,6 +47,18 @@ bool writeFailed = false;
 VideoWriter video;
 int framesWritten = 0;
 
+// --report: the worst shares seen so far, and at which tick.
+struct ExposureReport {
+    double worstBurnt = -1.0, worstBlack = -1.0;
+    int worstBurntTick = 0, worstBlackTick = 0;
+    int framesOverBurnt = 0, framesOverBlack = 0;
+};
+ExposureReport exposure;
+// The limits a frame of the run is held to: the share of burnt-out and of
+// pure-black pixels above which a frame counts as over.
+const double kBurntLimit = 0.02;
+const double kBlackLimit = 0.03;
+
 // --quiet: the start-up report is held here and shown only when start-up
 // fails, also when it ends the process itself (an unreadable shader file).
 std::ostringstream heldReport;
@@ -73,9 +86,32 @@ double virtualClock() { return frameClock(currentFrame, options.fps); }
 int noKey(int) { return 0; }
 bool alwaysOpen() { return true; }
 
+void reportExposure(const FrameImage& full, int tick) {
+    double burnt = shareAtLeast(full, kBurntOutLevel), black = shareAtMost(full, kPureBlackLevel);
+    char line[96];
+    std::snprintf(line, sizeof line, "\rtick %5d  burnt out %6.2f %%  pure black %6.2f %%%s\n", tick, 100.0 * burnt,
+                  100.0 * black, burnt > kBurntLimit || black > kBlackLimit ? "  over" : "");
+    std::cout << line << std::flush;
+    if (burnt > exposure.worstBurnt) {
+        exposure.worstBurnt = burnt;
+        exposure.worstBurntTick = tick;
+    }
+    if (black > exposure.worstBlack) {
+        exposure.worstBlack = black;
+        exposure.worstBlackTick = tick;
+    }
+    if (burnt > kBurntLimit) ++exposure.framesOverBurnt;
+    if (black > kBlackLimit) ++exposure.framesOverBlack;
+}
+
 void keepFrame(const FrameImage& full) {
-    FrameImage image = downscale(full, options.downscale);
     const KeptFrame& kept = keptFrames[nextKept];
+    if (options.report) reportExposure(full, kept.tick);
+    if (options.out.empty()) {
+        ++framesWritten;
+        return;
+    }
+    FrameImage image = downscale(full, options.downscale);
     bool ok = isVideoPath(options.out) ? writeVideoFrame(video, image)
                                        : writePng((fs::path(options.out) / kept.name).string(), image);
     if (!ok) {
@@ -173,6 +209,7 @@ void closeSound() {
 }
 
 bool openWriter() {
+    if (options.out.empty()) return true;  // a report only
     if (!isVideoPath(options.out)) {
         std::error_code error;
         fs::create_directories(options.out, error);
@@ -225,7 +262,7 @@ int main(int argc, char** argv) {
 
     // The output is named from where the tool was started; the demo reads
     // its files relative to the run folder.
-    options.out = fs::absolute(options.out).string();
+    if (!options.out.empty()) options.out = fs::absolute(options.out).string();
     if (!options.runDir.empty() && chdir(options.runDir.c_str()) != 0) {
         std::cout << "tarnwick_capture: cannot enter " << options.runDir << std::endl;
         return 2;
@@ -260,7 +297,7 @@ int main(int argc, char** argv) {
     const int lastFrame = keptFrames.back().frame;
     const int keptTotal = static_cast<int>(keptFrames.size());
     std::cout << "Capturing " << keptTotal << " frame(s) at " << options.fps << " fps, running frames 1 to "
-              << lastFrame << ", to " << options.out << std::endl;
+              << lastFrame << (options.out.empty() ? ", for the report only" : ", to " + options.out) << std::endl;
     Progress progress;
     bool demoEnded = false;
     for (int frame = 1; frame <= lastFrame && !writeFailed; ++frame) {
@@ -302,6 +339,18 @@ int main(int argc, char** argv) {
         std::cout << "Writing " << options.out << " failed" << std::endl;
         return 1;
     }
-    std::cout << (isVideoPath(options.out) ? "Video: " : "Frames: ") << options.out << std::endl;
+    if (options.report) {
+        char line[200];
+        std::snprintf(line, sizeof line,
+                      "Worst burnt-out share %.2f %% (tick %d), %d frame(s) over %.0f %%; "
+                      "worst pure-black share %.2f %% (tick %d), %d frame(s) over %.0f %%",
+                      100.0 * exposure.worstBurnt, exposure.worstBurntTick, exposure.framesOverBurnt,
+                      100.0 * kBurntLimit, 100.0 * exposure.worstBlack, exposure.worstBlackTick,
+                      exposure.framesOverBlack, 100.0 * kBlackLimit);
+        std::cout << line << std::endl;
+    }
+    if (!options.out.empty()) {
+        std::cout << (isVideoPath(options.out) ? "Video: " : "Frames: ") << options.out << std::endl;
+    }
     return 0;
 }

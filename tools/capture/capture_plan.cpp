@@ -41,6 +41,7 @@ std::string numberedName(const char* pattern, int number) {
 
 std::string captureUsage() {
     return "usage: tarnwick_capture --out PATH [options]\n"
+           "       tarnwick_capture --report [--out PATH] [options]\n"
            "  --out PATH        PATH ending in .mp4: an H.264 video with the music;\n"
            "                    any other PATH: a folder of PNG frames\n"
            "  --fps N           frames per second of demo time (default 60)\n"
@@ -54,6 +55,9 @@ std::string captureUsage() {
            "                    own window; needs a display)\n"
            "  --no-audio        a video without the music\n"
            "  --quiet           show the demo's start-up report only if start-up fails\n"
+           "  --report          print each kept frame's share of burnt-out pixels (every\n"
+           "                    channel 250 or above) and of pure black ones (every\n"
+           "                    channel 3 or below), measured at full size, and the worst\n"
            "Ticks are 1/50 s of demo time.\n";
 }
 
@@ -71,6 +75,10 @@ bool parseCaptureOptions(const std::vector<std::string>& args, CaptureOptions& o
         }
         if (name == "--quiet") {
             options.quiet = true;
+            continue;
+        }
+        if (name == "--report") {
+            options.report = true;
             continue;
         }
         if (i + 1 >= args.size()) {
@@ -109,8 +117,9 @@ bool parseCaptureOptions(const std::vector<std::string>& args, CaptureOptions& o
         }
     }
 
-    if (options.out.empty()) {
-        error = "--out is required";
+    // A report alone needs no output: the frames are measured and dropped.
+    if (options.out.empty() && !options.report) {
+        error = "--out is required, unless --report is given";
         return false;
     }
     if (!options.ticks.empty() && rangeGiven) {

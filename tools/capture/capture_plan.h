@@ -35,6 +35,7 @@ struct CaptureOptions {
     int downscale = 1;            // kept frames are n × n block averages: 4 gives 256 × 192
     std::string audio = "sound/Quillon.mp3";  // muxed into a video; "" for none
     bool quiet = false;           // the demo's start-up report only when start-up fails
+    bool report = false;          // --report: burnt-out and pure-black shares of every kept frame
 };
 
 // Parses argv (without the program name). On failure returns false and

@@ -102,3 +102,27 @@ double meanLevel(const FrameImage& image) {
     for (uint8_t v : image.rgb) sum += v;
     return sum / static_cast<double>(image.rgb.size());
 }
+
+namespace {
+
+template <typename Test>
+double shareOfPixels(const FrameImage& image, Test test) {
+    size_t pixels = image.rgb.size() / 3;
+    if (pixels == 0) return 0.0;
+    size_t count = 0;
+    for (size_t i = 0; i < pixels; ++i) {
+        const uint8_t* p = &image.rgb[3 * i];
+        if (test(p[0]) && test(p[1]) && test(p[2])) ++count;
+    }
+    return static_cast<double>(count) / static_cast<double>(pixels);
+}
+
+}  // namespace
+
+double shareAtLeast(const FrameImage& image, int level) {
+    return shareOfPixels(image, [level](uint8_t v) { return v >= level; });
+}
+
+double shareAtMost(const FrameImage& image, int level) {
+    return shareOfPixels(image, [level](uint8_t v) { return v <= level; });
+}

@@ -39,3 +39,13 @@ int maxChannelDifference(const FrameImage& a, const FrameImage& b);
 
 // Mean of all channels (0..255): a picture that is all black has 0.
 double meanLevel(const FrameImage& image);
+
+// A pixel is burnt out when every channel is at or above kBurntOutLevel, and
+// pure black when every channel is at or below kPureBlackLevel: there the
+// picture has lost what it showed, to clipping or to the void.
+constexpr int kBurntOutLevel = 250;
+constexpr int kPureBlackLevel = 3;
+
+// Share (0..1) of the pixels whose every channel is at least (at most) level.
+double shareAtLeast(const FrameImage& image, int level);
+double shareAtMost(const FrameImage& image, int level);

@@ -1,6 +1,8 @@
 #include "mesh_builder.h"
 
 #include <cmath>
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -228,4 +230,164 @@ void addSpire(MeshBuilder& mesh, int sides, float r, float z, float rise, const 
         float vb = slant / uv.unitsV;
         mesh.triangle(corner(b0, n, u0, vb), corner(b1, n, u1, vb), corner(apex, n, 0.5f * (u0 + u1), 0.0f));
     }
+}
+
+namespace {
+
+// A triangle whose winding is made to agree with its corners' normals, for
+// the swept shapes whose orientation is easier to state by normals.
+void facingTriangle(MeshBuilder& mesh, const Corner& a, const Corner& b, const Corner& c) {
+    Vec3 face = cross(b.position - a.position, c.position - a.position);
+    if (dot(face, a.normal + b.normal + c.normal) >= 0.0f) {
+        mesh.triangle(a, b, c);
+    } else {
+        mesh.triangle(a, c, b);
+    }
+}
+
+}  // namespace
+
+void addLathe(MeshBuilder& mesh, const std::vector<ProfilePoint>& profile, int sides, const UvScale& uv) {
+    std::size_t n = profile.size();
+    if (n < 2) return;
+    // Outward normal of each segment in the (r, z) plane, and v at each point.
+    std::vector<float> segR(n - 1), segZ(n - 1), v(n, uv.shiftV);
+    float widest = 0.0f;
+    for (std::size_t i = 0; i + 1 < n; ++i) {
+        float dr = profile[i + 1].r - profile[i].r, dz = profile[i + 1].z - profile[i].z;
+        float len = std::sqrt(dr * dr + dz * dz);
+        segR[i] = len > 0.0f ? -dz / len : 0.0f;
+        segZ[i] = len > 0.0f ? dr / len : 0.0f;
+        v[i + 1] = v[i] + len / uv.unitsV;
+    }
+    for (const ProfilePoint& p : profile) widest = std::fmax(widest, p.r);
+    float repeats = repeatsAround(widest, uv.unitsU);
+    // The normal at point i as seen from segment s (s is i - 1 or i).
+    auto normalAt = [&](std::size_t i, std::size_t s) {
+        bool smooth = !profile[i].crease && i > 0 && i + 1 < n;
+        float nr = segR[s], nz = segZ[s];
+        if (smooth) {
+            nr = segR[i - 1] + segR[i];
+            nz = segZ[i - 1] + segZ[i];
+            float len = std::sqrt(nr * nr + nz * nz);
+            if (len > 1e-6f) nr /= len, nz /= len;
+            else nr = segR[s], nz = segZ[s];
+        }
+        return std::pair<float, float>(nr, nz);
+    };
+    for (std::size_t s = 0; s + 1 < n; ++s) {
+        auto top = normalAt(s, s), bottom = normalAt(s + 1, s);
+        for (int k = 0; k < sides; ++k) {
+            float t0 = kTwoPi * k / sides, t1 = kTwoPi * (k + 1) / sides;
+            float u0 = repeats * k / sides + uv.shiftU, u1 = repeats * (k + 1) / sides + uv.shiftU;
+            auto make = [&](std::size_t i, float t, float u, std::pair<float, float> nrz) {
+                float c = std::cos(t), sn = std::sin(t);
+                return corner(Vec3{profile[i].r * c, profile[i].r * sn, profile[i].z},
+                              normalize(Vec3{nrz.first * c, nrz.first * sn, nrz.second}), u, v[i]);
+            };
+            Corner a = make(s, t0, u0, top), b = make(s, t1, u1, top);
+            Corner c = make(s + 1, t1, u1, bottom), d = make(s + 1, t0, u0, bottom);
+            // Seen from outside, the angle grows to the right and the profile runs down.
+            mesh.triangle(a, d, c);
+            mesh.triangle(a, c, b);
+        }
+    }
+}
+
+void addFlutedShaft(MeshBuilder& mesh, float r0, float r1, float z0, float z1, int flutes, float depth,
+                    const UvScale& uv) {
+    // Each flute is a half-round groove; between two flutes a narrow flat fillet.
+    const int perFlute = 6;
+    int sides = flutes * perFlute;
+    float repeats = repeatsAround(std::fmax(r0, r1), uv.unitsU);
+    float slope = (r0 - r1) / (z1 - z0);
+    // Radius factor and its derivative by angle at step k.
+    auto groove = [&](int k, float& factor, float& dFactor) {
+        float phase = static_cast<float>(k % perFlute) / perFlute;  // 0 at a fillet
+        float w = 0.8f;                                            // share of the flute that is groove
+        float x = (phase - 0.5f * (1.0f - w)) / w;                 // 0..1 across the groove
+        if (x <= 0.0f || x >= 1.0f) {
+            factor = 1.0f;
+            dFactor = 0.0f;
+            return;
+        }
+        float s = std::sin(3.1415927f * x);
+        factor = 1.0f - depth * s;
+        // d factor / d angle: x runs over the groove's share of one flute's angle.
+        dFactor = -depth * std::cos(3.1415927f * x) * flutes / (2.0f * w);
+    };
+    float vb = (z1 - z0) / uv.unitsV + uv.shiftV, vt = uv.shiftV;
+    for (int k = 0; k < sides; ++k) {
+        Corner ring[2][2];
+        for (int e = 0; e < 2; ++e) {
+            int step = k + e;
+            float t = kTwoPi * step / sides;
+            float f = 1.0f, df = 0.0f;
+            groove(step % sides, f, df);
+            float c = std::cos(t), s = std::sin(t);
+            // Radius R(z) f(t): the normal leans against the groove's slope
+            // around the shaft and against the taper along it.
+            Vec3 radial{c, s, 0.0f}, around{-s, c, 0.0f};
+            Vec3 n = normalize(radial * f - around * df + Vec3{0.0f, 0.0f, slope * f * f});
+            float u = repeats * step / sides + uv.shiftU;
+            ring[e][0] = corner(Vec3{r0 * f * c, r0 * f * s, z0}, n, u, vb);
+            ring[e][1] = corner(Vec3{r1 * f * c, r1 * f * s, z1}, n, u, vt);
+        }
+        mesh.triangle(ring[0][0], ring[1][0], ring[1][1]);
+        mesh.triangle(ring[0][0], ring[1][1], ring[0][1]);
+    }
+}
+
+void addTube(MeshBuilder& mesh, const std::vector<Vec3>& path, const std::vector<float>& radius, bool closed,
+             int sides, const UvScale& uv) {
+    std::size_t n = path.size();
+    if (n < 2 || radius.size() != n) return;
+    auto tangentAt = [&](std::size_t i) {
+        Vec3 ahead = i + 1 < n ? path[i + 1] : (closed ? path[0] : path[i]);
+        Vec3 behind = i > 0 ? path[i - 1] : (closed ? path[n - 1] : path[i]);
+        return normalize(ahead - behind);
+    };
+    // Rotation-minimising frames: carry the first normal along by the
+    // smallest turn between successive tangents.
+    std::vector<Vec3> normals(n), binormals(n);
+    Vec3 t0 = tangentAt(0);
+    Vec3 helper = std::fabs(t0.z) < 0.9f ? Vec3{0.0f, 0.0f, 1.0f} : Vec3{1.0f, 0.0f, 0.0f};
+    normals[0] = normalize(cross(cross(t0, helper), t0));
+    for (std::size_t i = 1; i < n; ++i) {
+        Vec3 t = tangentAt(i);
+        Vec3 carried = normals[i - 1] - t * dot(normals[i - 1], t);
+        normals[i] = length(carried) > 1e-6f ? normalize(carried) : normals[i - 1];
+    }
+    for (std::size_t i = 0; i < n; ++i) binormals[i] = cross(tangentAt(i), normals[i]);
+    std::vector<float> along(n + 1, uv.shiftU);
+    for (std::size_t i = 1; i <= n; ++i) along[i] = along[i - 1] + length(path[i % n] - path[i - 1]) / uv.unitsU;
+    float repeats = std::fmax(1.0f, std::round(kTwoPi * radius[0] / uv.unitsV));
+    std::size_t segments = closed ? n : n - 1;
+    for (std::size_t i = 0; i < segments; ++i) {
+        std::size_t j = (i + 1) % n;
+        for (int k = 0; k < sides; ++k) {
+            auto make = [&](std::size_t p, int step, float u) {
+                float phi = kTwoPi * step / sides;
+                Vec3 out = normals[p] * std::cos(phi) + binormals[p] * std::sin(phi);
+                return corner(path[p] + out * radius[p], out, u, repeats * step / sides + uv.shiftV);
+            };
+            Corner a = make(i, k, along[i]), b = make(j, k, along[i + 1]);
+            Corner c = make(j, k + 1, along[i + 1]), d = make(i, k + 1, along[i]);
+            facingTriangle(mesh, a, b, c);
+            facingTriangle(mesh, a, c, d);
+        }
+    }
+}
+
+void addRing(MeshBuilder& mesh, Vec3 c, Vec3 a, Vec3 b, float ring, float tube, int ringSides, int tubeSides) {
+    std::vector<Vec3> path;
+    std::vector<float> radius;
+    for (int i = 0; i < ringSides; ++i) {
+        float t = kTwoPi * i / ringSides;
+        path.push_back(c + a * (ring * std::cos(t)) + b * (ring * std::sin(t)));
+        radius.push_back(tube);
+    }
+    // The path's polygon is a little shorter than the circle.
+    float along = ringSides * 2.0f * ring * std::sin(kTwoPi / (2.0f * ringSides));
+    addTube(mesh, path, radius, true, tubeSides, UvScale{along, kTwoPi * tube, 0.0f, 0.0f});
 }

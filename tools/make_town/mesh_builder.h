@@ -84,3 +84,32 @@ void addHipRoof(MeshBuilder& mesh, float hx, float hy, float z, float rise, floa
 
 // Square pyramid or cone roof with `sides` faces over radius r at height z.
 void addSpire(MeshBuilder& mesh, int sides, float r, float z, float rise, const UvScale& uv);
+
+// One point of a turned profile: radius and height. At a crease the normals
+// break (the sharp edge between two mouldings); elsewhere they run smoothly.
+struct ProfilePoint {
+    float r = 0.0f, z = 0.0f;
+    bool crease = false;
+};
+
+// A surface of revolution: the profile, listed from the top down (a top cap
+// runs from the axis outwards, a bottom from the rim inwards), turned once
+// round the z axis in `sides` steps. u runs around in whole repeats of
+// uv.unitsU at the widest radius; v runs down the profile by its length.
+void addLathe(MeshBuilder& mesh, const std::vector<ProfilePoint>& profile, int sides, const UvScale& uv);
+
+// A column shaft from radius r0 at z0 to r1 at z1 with `flutes` concave
+// grooves of the given depth (a fraction of the radius) cut along it.
+void addFlutedShaft(MeshBuilder& mesh, float r0, float r1, float z0, float z1, int flutes, float depth,
+                    const UvScale& uv);
+
+// A tube of round section swept along a path, with a radius per path point;
+// `closed` joins the last point back to the first (a ring). The section turns
+// as little as it can along the path. u runs along the path, v around.
+void addTube(MeshBuilder& mesh, const std::vector<Vec3>& path, const std::vector<float>& radius, bool closed,
+             int sides, const UvScale& uv);
+
+// A ring: a closed tube of radius tube along the circle of radius ring around
+// c in the plane spanned by the unit directions a and b, mapped once along
+// and once around.
+void addRing(MeshBuilder& mesh, Vec3 c, Vec3 a, Vec3 b, float ring, float tube, int ringSides, int tubeSides);

@@ -5,15 +5,32 @@
 #include <cmath>
 
 Picture::Picture(int n)
-    : size(n), red(n * n, 0.0f), green(n * n, 0.0f), blue(n * n, 0.0f), height(n * n, 0.0f) {}
+    : size(n), red(n * n, 0.0f), green(n * n, 0.0f), blue(n * n, 0.0f), height(n * n, 0.0f), glow(n * n, 1.0f), gloss(n * n, 1.0f) {}
 
-void Picture::set(int x, int y, float r, float g, float b, float h) {
+void Picture::set(int x, int y, float r, float g, float b, float h, float shine, float shininess) {
     int i = index(x, y);
     red[i] = clamp01(r);
     green[i] = clamp01(g);
     blue[i] = clamp01(b);
     height[i] = clamp01(h);
+    glow[i] = clamp01(shine);
+    gloss[i] = clamp01(shininess);
 }
+
+namespace {
+
+bool belowOneSomewhere(const std::vector<float>& values) {
+    for (float v : values) {
+        if (v < 1.0f) return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+bool Picture::glowVaries() const { return belowOneSomewhere(glow); }
+
+bool Picture::glossVaries() const { return belowOneSomewhere(gloss); }
 
 float Picture::heightAt(int x, int y) const {
     x = ((x % size) + size) % size;
@@ -110,7 +127,7 @@ bool savePng(const std::string& path, int size, int channels, const std::vector<
     ILuint image = 0;
     ilGenImages(1, &image);
     ilBindImage(image);
-    ILenum format = channels == 1 ? IL_LUMINANCE : IL_RGB;
+    ILenum format = channels == 1 ? IL_LUMINANCE : (channels == 4 ? IL_RGBA : IL_RGB);
     bool ok = ilTexImage(size, size, 1, static_cast<ILubyte>(channels), format, IL_UNSIGNED_BYTE,
                          const_cast<std::uint8_t*>(bytes.data())) == IL_TRUE;
     // Our row 0 is the top: say so, or the library writes the picture upside down.
@@ -123,13 +140,15 @@ bool savePng(const std::string& path, int size, int channels, const std::vector<
 
 bool writeMaterialMaps(const std::string& folder, const std::string& name, const Picture& pic, float reliefTexels) {
     int n = pic.size;
-    std::vector<std::uint8_t> color(n * n * 3), normal(n * n * 3), height(n * n);
+    int colorChannels = pic.glowVaries() ? 4 : 3, normalChannels = pic.glossVaries() ? 4 : 3;
+    std::vector<std::uint8_t> color(n * n * colorChannels), normal(n * n * normalChannels), height(n * n);
     for (int y = 0; y < n; ++y) {
         for (int x = 0; x < n; ++x) {
             int i = pic.index(x, y);
-            color[i * 3 + 0] = toByte(pic.red[i]);
-            color[i * 3 + 1] = toByte(pic.green[i]);
-            color[i * 3 + 2] = toByte(pic.blue[i]);
+            color[i * colorChannels + 0] = toByte(pic.red[i]);
+            color[i * colorChannels + 1] = toByte(pic.green[i]);
+            color[i * colorChannels + 2] = toByte(pic.blue[i]);
+            if (colorChannels == 4) color[i * colorChannels + 3] = toByte(pic.glow[i]);
             height[i] = toByte(pic.height[i]);
             // Slopes per texel; rows grow downwards while the bitangent points up,
             // so a height rising down the picture tilts the normal towards +bitangent.
@@ -137,12 +156,13 @@ bool writeMaterialMaps(const std::string& folder, const std::string& name, const
             float dhdy = 0.5f * (pic.heightAt(x, y + 1) - pic.heightAt(x, y - 1)) * reliefTexels;
             float nx = -dhdx, ny = dhdy, nz = 1.0f;
             float len = std::sqrt(nx * nx + ny * ny + nz * nz);
-            normal[i * 3 + 0] = toByte(0.5f + 0.5f * nx / len);
-            normal[i * 3 + 1] = toByte(0.5f + 0.5f * ny / len);
-            normal[i * 3 + 2] = toByte(0.5f + 0.5f * nz / len);
+            normal[i * normalChannels + 0] = toByte(0.5f + 0.5f * nx / len);
+            normal[i * normalChannels + 1] = toByte(0.5f + 0.5f * ny / len);
+            normal[i * normalChannels + 2] = toByte(0.5f + 0.5f * nz / len);
+            if (normalChannels == 4) normal[i * normalChannels + 3] = toByte(pic.gloss[i]);
         }
     }
     std::string base = folder + "/" + name;
-    return savePng(base + "_color.png", n, 3, color) && savePng(base + "_normal.png", n, 3, normal) &&
+    return savePng(base + "_color.png", n, colorChannels, color) && savePng(base + "_normal.png", n, normalChannels, normal) &&
            savePng(base + "_height.png", n, 1, height);
 }

@@ -19,10 +19,19 @@ struct Picture {
     int size = 0;  // square, a power of two
     std::vector<float> red, green, blue;  // 0..1
     std::vector<float> height;            // 0..1, white is high
+    // How much each texel shines when its material gives off light (0..1).
+    // The colour map carries it as alpha, and only when some texel shines
+    // less than fully; pictures that are all one or all the other stay RGB.
+    std::vector<float> glow;
+    // How much of the material's specular colour each texel reflects (0..1);
+    // the normal map carries it as alpha, again only when it varies.
+    std::vector<float> gloss;
 
     explicit Picture(int size);
     int index(int x, int y) const { return y * size + x; }
-    void set(int x, int y, float r, float g, float b, float h);
+    void set(int x, int y, float r, float g, float b, float h, float shine = 1.0f, float shininess = 1.0f);
+    bool glowVaries() const;
+    bool glossVaries() const;
     float heightAt(int x, int y) const;  // wraps around, as the tiles do
 };
 

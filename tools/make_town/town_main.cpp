@@ -12,14 +12,6 @@
 
 #include "town_scenes.h"
 
-const Vec3 kRevealSpots[5] = {
-    {-150.0f, -60.0f, 0.0f},  // the obelisk in the fountain
-    {205.0f, -175.0f, 0.0f},  // a lantern at the south-east of the square
-    {220.0f, -5.0f, 0.0f},    // the crystal on the east side
-    {195.0f, 185.0f, 0.0f},   // a lantern at the north-east
-    {-50.0f, 186.0f, 0.0f},   // the ring on the north side
-};
-
 namespace {
 
 const float kPi = 3.1415927f;
@@ -39,7 +31,7 @@ struct Dice {
 
 struct Materials {
     int cobbles, grass, paving, granite, brick, ochre, rose, stone, clay, slate, timber, door, bark, foliage;
-    int iron, glass, water, glowWarm, glowWhite, marker;
+    int iron, glass, water, marker;
 };
 
 Vec3 grey(float v) { return Vec3{v, v, v}; }
@@ -57,13 +49,12 @@ Materials addMaterials(SceneModel& model) {
         r.second = b;
         r.third = c;
         r.reliefTexels = relief;
-        // The shader adds light_ambient times (albedo + ambient): an ambient close
-        // to the picture's own colour keeps the night side of a wall in its hue.
-        Vec3 ambient{0.9f * a.r, 0.9f * a.g, 0.9f * a.b};
-        return model.addTexturedMaterial(r, ambient, grey(1.0f), grey(specular), shininess);
+        // The ambient colour is what a surface gives off by itself: nothing, for
+        // stone, brick and wood.
+        return model.addTexturedMaterial(r, grey(0.0f), grey(1.0f), grey(specular), shininess);
     };
-    m.cobbles = textured("cobbles", Pattern::Cobbles, 1024, 11, {0.5f, 0.49f, 0.47f}, {0.56f, 0.46f, 0.4f},
-                         {0.34f, 0.31f, 0.26f}, 5.0f, 0.22f, 24.0f);
+    m.cobbles = textured("cobbles", Pattern::Cobbles, 1024, 11, {0.38f, 0.37f, 0.36f}, {0.44f, 0.37f, 0.33f},
+                         {0.26f, 0.24f, 0.2f}, 5.0f, 0.1f, 24.0f);
     m.grass = textured("grass", Pattern::Grass, 1024, 12, {0.2f, 0.34f, 0.13f}, {0.42f, 0.44f, 0.2f},
                        {0.36f, 0.28f, 0.18f}, 2.0f, 0.03f, 6.0f);
     m.paving = textured("paving", Pattern::Paving, 512, 13, {0.64f, 0.62f, 0.58f}, {0.28f, 0.26f, 0.24f}, {},
@@ -86,19 +77,10 @@ Materials addMaterials(SceneModel& model) {
     m.bark = textured("bark", Pattern::Bark, 512, 23, {0.33f, 0.27f, 0.21f}, {}, {}, 4.0f, 0.03f, 6.0f);
     m.foliage = textured("foliage", Pattern::Leaves, 512, 24, {0.12f, 0.26f, 0.09f}, {0.3f, 0.46f, 0.16f}, {},
                          3.0f, 0.1f, 10.0f);
-    m.iron = model.addPlainMaterial("iron", Vec3{0.08f, 0.09f, 0.085f}, Vec3{0.08f, 0.09f, 0.085f}, grey(0.5f), 40.0f);
-    // Lamps are lit: bright, but below the bloom's threshold on their own.
-    m.glass = model.addPlainMaterial("lamp_glass", Vec3{3.5f, 2.9f, 1.8f}, Vec3{0.95f, 0.85f, 0.6f}, grey(1.0f),
-                                     80.0f);
-    m.water = model.addPlainMaterial("water", Vec3{0.05f, 0.1f, 0.14f}, Vec3{0.06f, 0.14f, 0.2f}, grey(0.9f), 90.0f);
-    // The revealed pieces glow: near-white and warm, with an ambient colour far
-    // above one. The ambient term alone (0.1 times diffuse plus ambient) reaches
-    // about 0.95 in the brightest channel, above the bloom's bright-pass knee,
-    // so they glow from every side whether the light is near or not.
-    m.glowWarm = model.addPlainMaterial("glow_warm", Vec3{8.5f, 7.4f, 5.4f}, Vec3{1.0f, 0.93f, 0.78f},
-                                        Vec3{1.0f, 1.0f, 1.0f}, 24.0f);
-    m.glowWhite = model.addPlainMaterial("glow_white", Vec3{8.2f, 8.4f, 8.6f}, Vec3{0.95f, 0.97f, 1.0f},
-                                         Vec3{1.0f, 1.0f, 1.0f}, 48.0f);
+    m.iron = model.addPlainMaterial("iron", grey(0.0f), Vec3{0.02f, 0.022f, 0.021f}, grey(0.5f), 40.0f);
+    // Lamps shine and take no light: a warm glow, bright enough for a halo.
+    m.glass = model.addPlainMaterial("lamp_glass", Vec3{22.0f, 15.0f, 7.0f}, grey(0.0f), grey(0.0f), 1.0f);
+    m.water = model.addPlainMaterial("water", grey(0.0f), Vec3{0.01f, 0.02f, 0.03f}, grey(0.9f), 90.0f);
     m.marker = model.addPlainMaterial("marker", grey(0.5f), grey(0.5f), grey(0.0f), 1.0f);
     return m;
 }
@@ -391,13 +373,14 @@ void addSquare(Town& town) {
     MeshBuilder& trunks = town.model.part("tree_trunks", town.m.bark);
     MeshBuilder& crowns = town.model.part("tree_crowns", town.m.foliage);
 
-    // The fountain: a round stone basin of water; the obelisk that rises from
-    // it is one of the revealed pieces.
-    const Vec3 f = kRevealSpots[0];
+    // The fountain: a round stone basin of water round a column with a bowl.
+    const Vec3 f{-150.0f, -60.0f, 0.0f};
     MeshBuilder basin, water;
     addRingWall(basin, 16, 70.0f, 84.0f, 0.0f, 36.0f, UvScale{100.0f, 100.0f, 0.0f, 0.0f});
     addPrism(basin, 16, 100.0f, 100.0f, 0.0f, 4.0f, UvScale{100.0f, 100.0f, 0.0f, 0.0f}, true, false);
     addPrism(water, 16, 70.5f, 70.5f, 0.0f, 27.0f, UvScale{100.0f, 100.0f, 0.0f, 0.0f}, true, false);
+    addPrism(basin, 12, 16.0f, 13.0f, 0.0f, 70.0f, UvScale{100.0f, 100.0f, 0.0f, 0.0f}, false, true);
+    addPrism(basin, 16, 14.0f, 38.0f, 70.0f, 82.0f, UvScale{100.0f, 100.0f, 0.0f, 0.0f}, true, false);
     appendPlaced(stone, basin, Placement{f, 0.0f});
     appendPlaced(town.model.part("fountain_water", town.m.water), water, Placement{f, 0.0f});
 
@@ -424,70 +407,6 @@ void addSquare(Town& town) {
     addPark(town, Park{-610.0f, -60.0f, -490.0f, 60.0f, false}, 77);
 }
 
-// ---------------------------------------------------------------------------
-// The five revealed pieces, each a mesh of its own, in file order.
-
-void addObelisk(MeshBuilder& mesh, Vec3 at) {
-    // Low enough that the camera at the reveal, close by, sees it whole.
-    MeshBuilder shape;
-    UvScale uv{50.0f, 50.0f, 0.0f, 0.0f};
-    addPrism(shape, 4, 30.0f, 26.0f, 24.0f, 56.0f, uv, true, false);
-    addPrism(shape, 4, 15.0f, 10.0f, 56.0f, 180.0f, uv, false, false);
-    addSpire(shape, 4, 10.0f, 180.0f, 18.0f, uv);
-    addSphere(shape, Vec3{0.0f, 0.0f, 222.0f}, 16.0f, 14, 9, 1.0f, uv);
-    addTorus(shape, Vec3{0.0f, 0.0f, 222.0f}, 27.0f, 2.5f, 24, 6);
-    appendPlaced(mesh, shape, Placement{at, 0.25f * kPi});
-}
-
-void addLantern(MeshBuilder& mesh, Vec3 at) {
-    MeshBuilder shape;
-    UvScale uv{50.0f, 50.0f, 0.0f, 0.0f};
-    addPrism(shape, 8, 16.0f, 12.0f, 0.0f, 24.0f, uv, true, false);
-    addPrism(shape, 8, 6.0f, 5.0f, 24.0f, 150.0f, uv, false, true);
-    addPrism(shape, 6, 13.0f, 19.0f, 150.0f, 205.0f, uv, true, false);
-    addSpire(shape, 6, 22.0f, 205.0f, 20.0f, uv);
-    addSphere(shape, Vec3{0.0f, 0.0f, 232.0f}, 7.0f, 10, 6, 1.0f, uv);
-    appendPlaced(mesh, shape, Placement{at, 0.0f});
-}
-
-// One pointed six-sided crystal, leaning by shear towards the given direction.
-void addShard(MeshBuilder& into, Vec3 seat, float radius, float height, float lean, float direction) {
-    MeshBuilder shard;
-    UvScale uv{50.0f, 50.0f, 0.0f, 0.0f};
-    addPrism(shard, 6, radius, radius * 0.9f, 0.0f, height, uv, false, false);
-    addSpire(shard, 6, radius * 0.9f, height, 0.45f * height, uv);
-    for (Corner& c : shard.corners) {
-        c.position.x += lean * c.position.z * std::cos(direction);
-        c.position.y += lean * c.position.z * std::sin(direction);
-    }
-    appendPlaced(into, shard, Placement{seat, direction});
-}
-
-void addCrystal(MeshBuilder& mesh, Vec3 at) {
-    MeshBuilder shape;
-    UvScale uv{50.0f, 50.0f, 0.0f, 0.0f};
-    addPrism(shape, 6, 30.0f, 26.0f, 0.0f, 22.0f, uv, true, false);
-    addPrism(shape, 6, 20.0f, 16.0f, 22.0f, 40.0f, uv, true, false);
-    // A tall crystal in the middle and a ring of smaller ones leaning outwards.
-    addShard(shape, Vec3{0.0f, 0.0f, 38.0f}, 11.0f, 95.0f, 0.0f, 0.0f);
-    for (int i = 0; i < 4; ++i) {
-        float a = 2.0f * kPi * (i + 0.3f) / 4.0f;
-        Vec3 seat{9.0f * std::cos(a), 9.0f * std::sin(a), 36.0f};
-        addShard(shape, seat, 6.0f + 1.5f * (i % 2), 42.0f + 12.0f * (i % 2), 0.32f, a);
-    }
-    appendPlaced(mesh, shape, Placement{at, 0.0f});
-}
-
-void addRing(MeshBuilder& mesh, Vec3 at) {
-    MeshBuilder shape;
-    UvScale uv{50.0f, 50.0f, 0.0f, 0.0f};
-    addPrism(shape, 8, 18.0f, 14.0f, 0.0f, 20.0f, uv, true, false);
-    addPrism(shape, 8, 5.0f, 5.0f, 20.0f, 72.0f, uv, false, true);
-    addTorus(shape, Vec3{0.0f, 0.0f, 110.0f}, 34.0f, 6.0f, 32, 10);
-    addSphere(shape, Vec3{0.0f, 0.0f, 110.0f}, 11.0f, 12, 8, 1.0f, uv);
-    appendPlaced(mesh, shape, Placement{at, 0.0f});
-}
-
 }  // namespace
 
 SceneModel buildTown() {
@@ -512,12 +431,10 @@ SceneModel buildTown() {
     addAvenue(town);
     addOutskirts(town);
 
-    // Last but one: the five revealed pieces; last: the centroid marker.
-    addObelisk(model.part("reveal_obelisk", town.m.glowWarm), kRevealSpots[0]);
-    addLantern(model.part("reveal_lantern_south", town.m.glowWarm), kRevealSpots[1]);
-    addCrystal(model.part("reveal_crystal", town.m.glowWhite), kRevealSpots[2]);
-    addLantern(model.part("reveal_lantern_north", town.m.glowWarm), kRevealSpots[3]);
-    addRing(model.part("reveal_ring", town.m.glowWhite), kRevealSpots[4]);
+    addCountryside(model, town.m.grass);
+    addNightSky(model);
+    // Last but one: the five sculptures; last: the centroid marker.
+    addSculptures(model);
     addMarker(model.part("centroid_marker", town.m.marker), Vec3{0.0f, 0.0f, 0.0f});
     return model;
 }

@@ -10,13 +10,23 @@
 #include "math/vecmath.h"
 #include "scene_model.h"
 
-// The main scene: ground, blocks of houses, the square with its fountain and
-// furniture, a tower, the outskirts, then the five pieces that light up when
-// the bloom starts, then the centroid marker.
+// The main scene: the houses and everything else the streets are made of,
+// the ground, the hills and villages around, the moon and the sky, then the
+// five sculptures revealed when the bloom starts, then the centroid marker.
 SceneModel buildTown();
 
 // A street corner of its own with its own textures; loaded but never drawn.
 SceneModel buildStreetCorner();
 
-// Where the five revealed pieces stand (world x, y), in file order.
-extern const Vec3 kRevealSpots[5];
+// The five sculptures (sculptures.cpp), each one mesh, in the order the
+// camera visits them; and where they stand (world x, y).
+void addSculptures(SceneModel& model);
+extern const Vec3 kSculptureSpots[5];
+
+// The country round the town (night_sky.cpp): hills with villages, their
+// lit windows; then the moon and the sky dome, which a frame draws last of
+// all but the sculptures, so that only what no building hides is shaded.
+void addCountryside(SceneModel& model, int grassMaterial);
+void addNightSky(SceneModel& model);
+extern const float kSkyRadius;
+extern const Vec3 kMoonDirection;

@@ -1,29 +1,8 @@
-#include "town_textures.h"
+#include "pattern_kit.h"
 
 #include <cmath>
 
 namespace {
-
-struct Texel {
-    float r = 0.0f, g = 0.0f, b = 0.0f, h = 0.0f;
-};
-
-Texel texel(Rgb c, float scale, float h) { return Texel{c.r * scale, c.g * scale, c.b * scale, h}; }
-
-Rgb tint(Rgb c, float k) { return Rgb{c.r * k, c.g * k, c.b * k}; }
-
-Rgb blend(Rgb a, Rgb b, float t) { return Rgb{mix(a.r, b.r, t), mix(a.g, b.g, t), mix(a.b, b.b, t)}; }
-
-float frac(float v) { return v - std::floor(v); }
-
-// Distance (in tile units) from the point to the nearest edge of a rectangle; negative outside.
-float insideRect(float s, float t, float left, float top, float right, float bottom) {
-    float d = s - left;
-    d = std::fmin(d, right - s);
-    d = std::fmin(d, t - top);
-    d = std::fmin(d, bottom - t);
-    return d;
-}
 
 // ---------------------------------------------------------------------------
 // Windows, shared by the three facade patterns.
@@ -414,19 +393,56 @@ Texel paintAt(float s, float t, const TextureRecipe& R, float px) {
         case Pattern::Grass: return grass(s, t, R, px);
         case Pattern::Bark: return bark(s, t, R, px);
         case Pattern::Leaves: return leaves(s, t, R, px);
+        case Pattern::Bronze: return bronze(s, t, R, px);
+        case Pattern::Marble: return marble(s, t, R, px);
+        case Pattern::CarvedPanel: return carvedPanel(s, t, R, px);
+        case Pattern::Crystal: return crystal(s, t, R, px);
+        case Pattern::Flame: return flame(s, t, R, px);
+        case Pattern::LeadedGlass: return leadedGlass(s, t, R, px);
+        case Pattern::Sun: return sunSurface(s, t, R, px);
+        case Pattern::ClockDial: return clockDial(s, t, R, px);
+        case Pattern::NightSky: return nightSky(s, t, R, px);
+        case Pattern::Moon: return moonFace(s, t, R, px);
+        case Pattern::Atlas: break;  // painted by quarters in paintRecipe
     }
     return Texel{};
 }
 
 }  // namespace
 
+namespace {
+
+void paintAtlas(const TextureRecipe& atlas, Picture& picture) {
+    int half = atlas.size / 2;
+    int margin = static_cast<int>(kAtlasMargin * atlas.size + 0.5f);
+    float inner = static_cast<float>(half - 2 * margin);
+    for (int q = 0; q < 4 && q < static_cast<int>(atlas.quarters.size()); ++q) {
+        const TextureRecipe& quarter = atlas.quarters[q];
+        int x0 = half * (q % 2), y0 = half * (q / 2);
+        for (int y = 0; y < half; ++y) {
+            for (int x = 0; x < half; ++x) {
+                // The quarter's tile runs over the inner part and repeats into the margin.
+                float s = frac((x + 0.5f - margin) / inner), t = frac((y + 0.5f - margin) / inner);
+                Texel c = paintAt(s, t, quarter, 1.0f / inner);
+                picture.set(x0 + x, y0 + y, c.r, c.g, c.b, c.h, quarter.glows ? c.glow : 0.0f, quarter.gloss);
+            }
+        }
+    }
+}
+
+}  // namespace
+
 Picture paintRecipe(const TextureRecipe& recipe) {
     Picture picture(recipe.size);
+    if (recipe.pattern == Pattern::Atlas) {
+        paintAtlas(recipe, picture);
+        return picture;
+    }
     float px = 1.0f / recipe.size;
     for (int y = 0; y < recipe.size; ++y) {
         for (int x = 0; x < recipe.size; ++x) {
             Texel c = paintAt((x + 0.5f) * px, (y + 0.5f) * px, recipe, px);
-            picture.set(x, y, c.r, c.g, c.b, c.h);
+            picture.set(x, y, c.r, c.g, c.b, c.h, recipe.glows ? c.glow : 0.0f, recipe.gloss);
         }
     }
     return picture;

@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "texture_synth.h"
 
@@ -25,6 +26,19 @@ enum class Pattern {
     Grass,       // base: green, second: dry grass, third: soil
     Bark,        // base: bark
     Leaves,      // base: dark leaf, second: light leaf
+    // The sculptures.
+    Bronze,       // base: bronze, second: patina
+    Marble,       // base: stone, second: veins
+    CarvedPanel,  // base: limestone, second: grime in the hollows
+    Crystal,      // base: body, second: bright veils, third: inclusions
+    Flame,        // base: root, second: body, third: tips
+    LeadedGlass,  // base: glass, second: lead
+    Sun,          // base: surface, second: bright granules, third: lanes
+    ClockDial,    // base: enamel, second: numerals, third: chapter ring
+    // The night.
+    NightSky,     // base: zenith, second: above the horizon, third: horizon glow
+    Moon,         // base: highlands, second: seas
+    Atlas,        // four recipes in the quarters of one picture (below)
 };
 
 struct Rgb {
@@ -38,6 +52,20 @@ struct TextureRecipe {
     std::uint32_t seed = 1;
     Rgb base, second, third;
     float reliefTexels = 2.0f;  // steepness of the normal map
+    bool glows = true;          // false: no texel shines, whatever the material's ambient
+    float gloss = 1.0f;         // share of the material's specular colour this picture reflects
+    std::vector<TextureRecipe> quarters;  // Atlas only: top left, top right, bottom left, bottom right
 };
 
 Picture paintRecipe(const TextureRecipe& recipe);
+
+// An atlas holds four pictures in its quarters, so that one mesh (one
+// material) can be stone in one place, bronze in another and glow in a
+// third. Each quarter's pattern carries on into a margin around it, so that
+// filtering at a quarter's edge still reads the same picture.
+constexpr float kAtlasMargin = 1.0f / 64.0f;  // of the whole atlas
+constexpr float kAtlasQuarterTile = 0.5f - 2.0f * kAtlasMargin;
+
+// Where a point (u, v) of the unit tile of quarter q (0..3) lies in the atlas.
+inline float atlasU(int q, float u) { return 0.5f * (q % 2) + kAtlasMargin + kAtlasQuarterTile * u; }
+inline float atlasV(int q, float v) { return 0.5f * (q / 2) + kAtlasMargin + kAtlasQuarterTile * v; }
