@@ -7,6 +7,7 @@
 // parks; an old tower south-west of the square; the ring road the camera orbits on at the end, lined on
 // its far side by an outer ring of blocks; and the outskirts with scattered
 // houses, trees and the avenue the camera comes down at the start.
+#include <algorithm>
 #include <cmath>
 #include <string>
 
@@ -407,6 +408,27 @@ void addSquare(Town& town) {
     addPark(town, Park{-610.0f, -60.0f, -490.0f, 60.0f, false}, 77);
 }
 
+// The demo draws the meshes in file order with the depth test on: what is
+// drawn first hides what lies behind it at no cost to the pixels hidden. So
+// the big things that hide most (walls, then roofs and stonework, then the
+// trees) go first and the ground, which they stand on and hide, after them.
+int drawRank(const std::string& name) {
+    static const char* const kRanks[] = {"walls", "tower_walls", "roofs", "tower_spire", "stonework", "tree_crowns",
+                                         "tree_trunks", "doors", "ironwork", "benches"};
+    int rank = 0;
+    for (const char* prefix : kRanks) {
+        if (name.rfind(prefix, 0) == 0) return rank;
+        ++rank;
+    }
+    return rank;  // the ground, the lamps and everything small
+}
+
+void sortForDrawing(SceneModel& model) {
+    std::stable_sort(model.parts.begin(), model.parts.end(), [](const SceneModel::Part& a, const SceneModel::Part& b) {
+        return drawRank(a.name) < drawRank(b.name);
+    });
+}
+
 }  // namespace
 
 SceneModel buildTown() {
@@ -414,13 +436,6 @@ SceneModel buildTown() {
     model.texturePrefix = "D:\\Projects\\Tarnwick\\maps\\";
     model.originOffset = kOriginOffset;
     Town town{model, addMaterials(model)};
-
-    // Fix the order of the first parts; the rest follow as they are first used.
-    model.part("ground_cobbles", town.m.cobbles);
-    model.part("ground_grass", town.m.grass);
-    model.part("avenue", town.m.cobbles);
-    model.part("pavements", town.m.paving);
-    model.part("kerbs", town.m.granite);
 
     addGround(town);
     std::uint32_t seed = 100;
@@ -430,6 +445,7 @@ SceneModel buildTown() {
     addSquare(town);
     addAvenue(town);
     addOutskirts(town);
+    sortForDrawing(model);
 
     addCountryside(model, town.m.grass);
     addNightSky(model);
