@@ -28,11 +28,12 @@
 // the handedness of the interpolated frame detects that and flips back, so
 // mirrored surfaces read their maps the same way.
 //
-// The software rasteriser this must run well on executes both sides of an
-// `if`, but leaves a loop as soon as none of the pixels it shades together
-// still runs it. Work that only some meshes or some pixels need therefore
-// sits in loops of zero or one turn, which cost almost nothing where they
-// do not run.
+// The software rasteriser this must run well on executes every line of a
+// shader for every pixel, whatever the uniforms say: both sides of an `if`,
+// and a loop's body at least once. So the shader is one straight path, each
+// map read once, and what a mesh lacks is switched off by a choice of values,
+// not skipped; every operation counts, and the costly ones (pow, exp, a
+// second lookup) are left out.
 //
 // The alpha channel carries how far the pixel's light goes beyond what the
 // picture can show (see kGlowFrom): the bloom's bright pass reads its glow
@@ -101,15 +102,11 @@ float screenNoise() {
     return fract(52.9829189 * fract(dot(gl_FragCoord.xy, vec2(0.06711056, 0.00583715))));
 }
 
-// The colour maps are stored in sRGB; lighting needs linear values. Above
-// the curve's linear toe, y^2.4 is y^2 times a fit of y^0.4 in sqrt(y)
-// (within 0.4 % everywhere): pow() costs a software rasteriser far more.
-vec3 srgbToLinear(vec3 c) {
-    vec3 y = (c + 0.055) / 1.055;
-    vec3 r = sqrt(y);
-    vec3 curve = y * y * (0.0742797 + r * (1.0743504 - 0.1507097 * r));
-    return mix(c / 12.92, curve, step(0.04045, c));
-}
+// The colour maps are stored in sRGB; lighting needs linear values. Squaring
+// is the classic cheap stand-in for the sRGB curve (within a few percent of
+// it where the maps have their colours), where the exact curve would cost
+// three square roots and a blend for every pixel.
+vec3 srgbToLinear(vec3 c) { return c * c; }
 
 // x^n for the highlights as (1 - n (1 - x) / 8)^8: three squarings instead
 // of pow(), and close to it where highlights are bright.
@@ -122,7 +119,7 @@ float highlightPower(float x, float n) {
 
 // A filmic curve with the display's encoding folded in (Hejl and
 // Burgess-Dawson's fit): a gentle toe, and highlights that roll off into
-// white instead of clipping. The bloom's combine inverts and reapplies it.
+// white instead of clipping. The bloom draws its halo with the same curve.
 vec3 filmic(vec3 x) { return x * (6.2 * x + 0.5) / (x * (6.2 * x + 1.7) + 0.06); }
 
 // The maps are sampled bilinearly on one mip level per pixel, picked the way
@@ -147,72 +144,68 @@ void main() {
     n = normalize(n);
     vec3 toEye = -eyePosition / max(distance, 1e-6);
 
-    // The maps need a usable tangent frame; degenerate texture mappings lack one.
+    // The maps need a usable tangent frame; degenerate texture mappings lack
+    // one. The frame's vectors are left at their interpolated length (close
+    // to one): the bent normal is normalised anyway.
     bool hasFrame = dot(eyeTangent, eyeTangent) > 1e-12 && dot(eyeBitangent, eyeBitangent) > 1e-12;
-    vec3 t = hasFrame ? normalize(eyeTangent) : vec3(1.0, 0.0, 0.0);
-    vec3 b = hasFrame ? normalize(eyeBitangent) : vec3(0.0, 1.0, 0.0);
+    vec3 t = hasFrame ? eyeTangent : vec3(1.0, 0.0, 0.0);
+    vec3 b = hasFrame ? eyeBitangent : vec3(0.0, 1.0, 0.0);
     // +1 for the standard frame (tangent x bitangent points into the surface),
     // -1 for a mirrored one. Then +u = mirror * t and +v = -mirror * b.
     float mirror = dot(cross(t, b), n) < 0.0 ? 1.0 : -1.0;
 
-    // Offset (parallax) mapping along the view ray, in texture space. The
-    // shift is centred on mid-grey, so the surface's middle level stays put
-    // whatever the angle; "scale" is negative, so a high texel moves the
-    // lookup back towards the eye and white reads as raised. Beyond two mip
-    // levels the shift is under a texel and is left out.
-    vec2 st = uv;
-    int reliefTurns = texturedHeight == 1 && hasFrame && lod < 2.0 ? 1 : 0;
-    for (int i = 0; i < reliefTurns; ++i) {
-        // One level coarser: the shift needs the relief, not its fine grain.
-        float height = textureLod(texHeight, uv, lod + 1.0).r;
-        vec2 rayInTexture = vec2(dot(-toEye, mirror * t), dot(-toEye, -mirror * b));
-        float shift = clamp((height - 0.5) * scale, bias, -bias);
-        st = uv + shift * rayInTexture;
-    }
+    // Offset (parallax) mapping along the view ray, in texture space, from
+    // the height map one level coarser (the shift needs the relief, not its
+    // grain). The shift is centred on mid-grey, so the surface's middle level
+    // stays put whatever the angle; "scale" is negative, so a high texel moves
+    // the lookup back towards the eye and white reads as raised; "bias" bounds
+    // it. Beyond two mip levels the shift is under a texel and is left out.
+    float height = textureLod(texHeight, uv, lod + 1.0).r;
+    vec2 rayInTexture = vec2(dot(-toEye, mirror * t), dot(-toEye, -mirror * b));
+    float relief = texturedHeight == 1 && hasFrame && lod < 2.0 ? 1.0 : 0.0;
+    vec2 st = uv + relief * clamp((height - 0.5) * scale, bias, -bias) * rayInTexture;
 
-    vec4 painted = vec4(1.0);
-    int colourTurns = texturedColor == 1 ? 1 : 0;
-    for (int i = 0; i < colourTurns; ++i) painted = textureLod(texColor, st, lod);
+    // The colour map (or white) and its alpha, the glow mask; what the
+    // surface gives off on its own.
+    vec4 painted = texturedColor == 1 ? textureLod(texColor, st, lod) : vec4(1.0);
     vec3 surface = srgbToLinear(painted.rgb);
+    vec3 glow = surface * painted.a * mat_ambient * light_ambient;
 
-    vec3 colour = surface * painted.a * mat_ambient * light_ambient;
+    // The normal map bends the normal in the tangent frame; its alpha is the gloss.
+    vec4 normalMap = textureLod(texNormal, st, lod);
+    vec3 mapped = normalMap.rgb * 2.0 - 1.0;
+    vec3 bent = mirror * (mapped.x * t + mapped.y * b) + mapped.z * n;
+    bool useMap = texturedNormal == 1 && hasFrame && dot(bent, bent) > 1e-12;
+    n = useMap ? normalize(bent) : n;
+    float gloss = useMap ? normalMap.a : 1.0;
 
-    int lightTurns = any(greaterThan(mat_diffuse + mat_specular, vec3(0.0))) ? 1 : 0;
-    for (int i = 0; i < lightTurns; ++i) {
-        float gloss = 1.0;
-        int normalTurns = texturedNormal == 1 && hasFrame ? 1 : 0;
-        for (int j = 0; j < normalTurns; ++j) {
-            vec4 normalMap = textureLod(texNormal, st, lod);
-            vec3 mapped = normalMap.rgb * 2.0 - 1.0;
-            vec3 bent = mirror * (mapped.x * t + mapped.y * b) + mapped.z * n;
-            if (dot(bent, bent) > 1e-12) n = normalize(bent);
-            gloss = normalMap.a;
-        }
+    // The night's light: sky above, ground below, and the moon.
+    vec3 up = viewMatrix[2].xyz;  // the world's +z, seen from the eye
+    vec3 moon = mat3(viewMatrix) * kMoonDirection;
+    vec3 night = light_ambient * (mix(kGroundBounce, kSkyGlow, 0.5 + 0.5 * dot(n, up)) +
+                                  kMoonColour * max(dot(n, moon), 0.0));
 
-        vec3 up = viewMatrix[2].xyz;  // the world's +z, seen from the eye
-        vec3 moon = mat3(viewMatrix) * kMoonDirection;
-        vec3 night = light_ambient * (mix(kGroundBounce, kSkyGlow, 0.5 + 0.5 * dot(n, up)) +
-                                      kMoonColour * max(dot(n, moon), 0.0));
+    // The walking lamp, with a highlight where the normal map says it is glossy.
+    vec3 toLight = eyeLight - eyePosition;
+    float lightDistance = length(toLight);
+    vec3 l = toLight / max(lightDistance, 1e-6);
+    float reach = lightDistance / kLampHalfDistance;
+    float lamp = kLampStrength / (1.0 + reach * reach);
+    float lambert = max(dot(n, l), 0.0);
+    vec3 halfway = normalize(l + toEye);
+    float highlight = lambert > 0.0 ? highlightPower(max(dot(n, halfway), 0.0), max(mat_shininess, 1.0)) : 0.0;
 
-        vec3 toLight = eyeLight - eyePosition;
-        float lightDistance = length(toLight);
-        vec3 l = toLight / max(lightDistance, 1e-6);
-        float reach = lightDistance / kLampHalfDistance;
-        float lamp = kLampStrength / (1.0 + reach * reach);
-        float lambert = max(dot(n, l), 0.0);
-        vec3 halfway = normalize(l + toEye);
-        float highlight = lambert > 0.0 ? highlightPower(max(dot(n, halfway), 0.0), max(mat_shininess, 1.0)) : 0.0;
+    vec3 albedo = surface * mat_diffuse;
+    vec3 lit = glow + albedo * (night + lamp * kLampColour * light_diffuse * lambert) +
+               lamp * kLampColour * light_specular * mat_specular * gloss * highlight;
+    // A pure emitter (the sky, a lamp's glass) takes neither light nor haze.
+    bool emitterOnly = all(equal(mat_diffuse + mat_specular, vec3(0.0)));
+    vec3 colour = emitterOnly ? glow : mix(lit, kHazeColour, haze);
 
-        vec3 albedo = surface * mat_diffuse;
-        colour += albedo * (night + lamp * kLampColour * light_diffuse * lambert) +
-                  lamp * kLampColour * light_specular * mat_specular * gloss * highlight;
-
-        colour = mix(colour, kHazeColour, haze);
-    }
-
+    // Exposure, the glow beyond kGlowFrom for the bloom, and the filmic curve;
+    // half a step of 8-bit noise keeps the night's dark gradients from banding.
     vec3 exposed = max(colour, 0.0) * kExposure;
-    float glow = max(max(exposed.r, max(exposed.g, exposed.b)) - kGlowFrom, 0.0);
-    // Half a step of 8-bit noise keeps the dark gradients of the night from banding.
+    float glowAmount = max(max(exposed.r, max(exposed.g, exposed.b)) - kGlowFrom, 0.0);
     vec3 display = filmic(exposed) + (dither - 0.5) / 255.0;
-    fragColor = vec4(display, sqrt(min(glow / kGlowRange, 1.0)));
+    fragColor = vec4(display, sqrt(min(glowAmount / kGlowRange, 1.0)));
 }

@@ -2,30 +2,34 @@
 
 // Bloom, in three draws told apart by "threshold" and "horizontal":
 //   threshold 1               bright pass: the light beyond what the scene
-//                             image can show, from its alpha ("texColor")
+//                             image can show, read from its alpha ("texColor")
 //   threshold 0, horizontal 1 blur of the bright image ("texThresh") along x
 //   threshold 0, horizontal 0 blur along y, then added to the scene ("texColor")
 //
-// The scene shader leaves in alpha how far each pixel's light goes past
-// kGlowFrom (square-rooted, scaled by kGlowRange), so only real lights glow,
-// in their own colour, and the glow is added in linear light before the
-// filmic curve is applied again: highlights roll off into white.
+// The scene shader leaves in alpha how far each pixel's light goes past what
+// the picture can show (square-rooted, see kGlowRange), so only real lights
+// glow, and they glow in their own colour.
 //
-// The glow must not step when a small light moves slowly. The blurs read the
-// bright image's mip level 3 (8 pixels per texel), which the pass generates
-// each frame; a plain box average like that jumps by 8 pixels as a light
-// crosses from one box into the next. So the bright pass first averages each
-// pixel's 4 x 4 neighbourhood (four bilinear lookups): with that, a light
-// slides across the boxes instead of jumping between them, and the blurs'
-// weights follow the pixel's exact position, so the glow moves smoothly.
+// The glow is wide but cheap because the blurs work on a coarse mip level of
+// the bright image, which the pass generates each frame: level 3, 8 pixels per
+// texel. A box average like that would tie the glow to an 8-pixel grid, and a
+// small light moving slowly would make its halo jump from one box to the
+// next. So the bright pass spreads each pixel over a sparse 8 x 8 pattern
+// (four lookups, two pixels apart in both directions): a light then passes
+// its weight from one box to the next a quarter at a time as it moves, and a
+// cubic B-spline over four boxes smooths what is left into a round halo.
 //
-// The horizontal blur writes one value per band of 8 rows (the band's level 3
-// row); the vertical blur reads that output at full resolution, in the
-// pixel's own column, at the middle of six bands.
+// The horizontal blur reads four texels of level 3 on the pixel's band of 8
+// rows (texelFetch: the targets' minification filter is plain GL_LINEAR, so
+// filtered lookups would only ever see level 0); its output is smooth along x
+// and constant over each band. The vertical blur reads that output in the
+// pixel's own column at the centres of four bands, with the same weights.
 //
-// The software rasteriser this must run well on executes both sides of an
-// `if`; a loop it leaves as soon as no pixel runs it. Each draw's work sits
-// in a loop of one turn or none, decided by the uniforms.
+// The software rasteriser this must run well on executes every line of a
+// shader whatever the uniforms say (both sides of an `if`, and a loop's body
+// at least once), so the three draws share one straight path: four lookups of
+// "texColor" and four of "texThresh", with positions, level and weights
+// chosen per draw.
 
 in vec2 uv;
 
@@ -34,86 +38,84 @@ uniform sampler2D texThresh;
 uniform int threshold;
 uniform int horizontal;
 uniform float width;   // target size in pixels; still 0 in the very first bright pass,
-uniform float height;  // which does not use them
+uniform float height;  // which does not need them
 
 out vec4 fragColor;
 
-// As the scene shader writes its alpha.
-const float kGlowFrom = 1.8;
+// As the scene shader writes its alpha: the light beyond its glow threshold,
+// up to kGlowRange, square-rooted.
 const float kGlowRange = 6.0;
-// The bright image's range, and how strongly the blurred glow is added.
+// The bright image holds the glow up to kBrightRange, square-rooted so its
+// faint parts keep their precision in 8 bits.
 const float kBrightRange = 4.0;
 const float kGlowStrength = 1.6;
 
 const int kLevel = 3;
-const float kTexel = 8.0;    // pixels per texel of kLevel
-const float kReach = 3.0;    // the blur's reach, in texels of kLevel
+const int kTexel = 8;  // pixels per texel of kLevel
 
-// The scene shader's filmic curve and its inverse (a quadratic's root).
-vec3 filmic(vec3 x) { return x * (6.2 * x + 0.5) / (x * (6.2 * x + 1.7) + 0.06); }
-vec3 unfilmic(vec3 y) {
-    y = clamp(y, 0.0, 0.999);
-    vec3 a = 6.2 * (1.0 - y), b = 0.5 - 1.7 * y, c = -0.06 * y;
-    return (-b + sqrt(b * b - 4.0 * a * c)) / (2.0 * a);
+// Uniform cubic B-spline weights for the four texels around a position whose
+// fractional part is f (texels -1, 0, +1, +2).
+vec4 bSpline(float f) {
+    float g = 1.0 - f;
+    return vec4(g * g * g, 4.0 - 6.0 * f * f + 3.0 * f * f * f, 4.0 - 6.0 * g * g + 3.0 * g * g * g, f * f * f) / 6.0;
 }
 
-// A smooth bell over [-kReach, kReach] that costs no exp().
-float bell(float d) {
-    float q = clamp(1.0 - (d * d) / (kReach * kReach), 0.0, 1.0);
-    return q * q * q;
+// The scene shader's filmic curve (linear light in, display values out).
+vec3 filmic(vec3 x) { return x * (6.2 * x + 0.5) / (x * (6.2 * x + 1.7) + 0.06); }
+
+// What a tap of the scene image adds to the bright image: its glow from
+// alpha, in the light's colour. The picture shows a light near white, its
+// hue squeezed into the last few percent; the eighth power draws it out again.
+vec4 glowOf(vec4 scene) {
+    vec3 hue = scene.rgb * scene.rgb;
+    hue *= hue;
+    hue *= hue;
+    return vec4(hue, 1.0) * (scene.a * scene.a * kGlowRange);
 }
 
 void main() {
     ivec2 pixel = ivec2(gl_FragCoord.xy);
-    vec4 result = vec4(0.0);
+    bool bright = threshold == 1;
+    bool alongX = horizontal == 1;
 
-    // Bright pass: four bilinear lookups at the corners round the pixel
-    // cover its 4 x 4 neighbourhood.
-    int brightTurns = threshold == 1 ? 1 : 0;
-    for (int i = 0; i < brightTurns; ++i) {
-        vec2 texel = 1.0 / vec2(textureSize(texColor, 0));
-        vec2 at = floor(gl_FragCoord.xy);
-        vec4 sum = texture(texColor, (at + vec2(-1.0, -1.0)) * texel) + texture(texColor, (at + vec2(1.0, -1.0)) * texel) +
-                   texture(texColor, (at + vec2(-1.0, 1.0)) * texel) + texture(texColor, (at + vec2(1.0, 1.0)) * texel);
-        vec4 mean = 0.25 * sum;
-        // The glow's amount from alpha; its colour from the light the picture
-        // shows, brought back to linear and scaled to a peak of one.
-        float amount = mean.a * mean.a * kGlowRange;
-        vec3 light = unfilmic(mean.rgb);
-        vec3 hue = light / max(max(light.r, max(light.g, light.b)), 1e-4);
-        result = vec4(sqrt(min(hue * amount / kBrightRange, 1.0)), 1.0);
-    }
+    // The scene: four pixels of the sparse pattern in the bright pass; the
+    // pixel itself in the combine (the horizontal blur does not use it).
+    ivec2 sceneSize = textureSize(texColor, 0);
+    ivec4 sx = bright ? clamp(pixel.x + ivec4(-3, -1, 1, 3), 0, sceneSize.x - 1) : ivec4(pixel.x);
+    ivec4 sy = bright ? clamp(pixel.y + ivec4(1, -3, 3, -1), 0, sceneSize.y - 1) : ivec4(pixel.y);
+    vec4 s0 = texelFetch(texColor, ivec2(sx.x, sy.x), 0);
+    vec4 s1 = texelFetch(texColor, ivec2(sx.y, sy.y), 0);
+    vec4 s2 = texelFetch(texColor, ivec2(sx.z, sy.z), 0);
+    vec4 s3 = texelFetch(texColor, ivec2(sx.w, sy.w), 0);
 
-    // The blurs: six taps at level kLevel along x, or six bands down the
-    // column, weighted by their distance from the pixel in texels.
-    int blurTurns = threshold == 1 ? 0 : 1;
-    for (int i = 0; i < blurTurns; ++i) {
-        bool alongX = horizontal == 1;
-        ivec2 texels = ivec2(vec2(width, height) / kTexel);
-        float position = (alongX ? gl_FragCoord.x : gl_FragCoord.y) / kTexel - 0.5;
-        int first = int(floor(position)) - 2;
-        int last = (alongX ? texels.x : texels.y) - 1;
-        int band = min(pixel.y / int(kTexel), texels.y - 1);
-        vec3 sum = vec3(0.0);
-        float weights = 0.0;
-        for (int k = 0; k < 6; ++k) {
-            int tap = clamp(first + k, 0, last);
-            float w = bell(float(first + k) - position);
-            ivec2 at = alongX ? ivec2(tap, band) : ivec2(pixel.x, tap * int(kTexel) + int(kTexel) / 2);
-            vec3 encoded = texelFetch(texThresh, at, alongX ? kLevel : 0).rgb;
-            sum += w * encoded * encoded;
-            weights += w;
-        }
-        vec3 blurred = sum / weights;
-        result = vec4(sqrt(blurred), 1.0);
+    // The blur: four taps along x on level 3 (horizontal), or down the
+    // pixel's column through the band centres (vertical), in texels of level 3.
+    vec2 texels = floor(vec2(width, height) / float(kTexel));
+    float position = (alongX ? gl_FragCoord.x : gl_FragCoord.y) / float(kTexel) - 0.5;
+    float base = floor(position);
+    vec4 w = bSpline(position - base);
+    int last = max(int(alongX ? texels.x : texels.y) - 1, 0);
+    ivec4 taps = clamp(ivec4(int(base)) + ivec4(-1, 0, 1, 2), 0, last);
+    int band = clamp(pixel.y / kTexel, 0, max(int(texels.y) - 1, 0));
+    ivec4 bx = alongX ? taps : ivec4(pixel.x);
+    ivec4 by = alongX ? ivec4(band) : taps * kTexel + kTexel / 2;
+    int level = alongX ? kLevel : 0;
+    vec3 e0 = texelFetch(texThresh, ivec2(bx.x, by.x), level).rgb;
+    vec3 e1 = texelFetch(texThresh, ivec2(bx.y, by.y), level).rgb;
+    vec3 e2 = texelFetch(texThresh, ivec2(bx.z, by.z), level).rgb;
+    vec3 e3 = texelFetch(texThresh, ivec2(bx.w, by.w), level).rgb;
+    vec3 blurred = w.x * e0 * e0 + w.y * e1 * e1 + w.z * e2 * e2 + w.w * e3 * e3;
 
-        int combineTurns = alongX ? 0 : 1;
-        for (int j = 0; j < combineTurns; ++j) {
-            vec4 scene = texelFetch(texColor, pixel, 0);
-            vec3 glow = kGlowStrength * kBrightRange * blurred;
-            result = vec4(filmic(unfilmic(scene.rgb) + glow), 1.0);
-        }
-    }
+    // Bright pass: the four glows, in the colour of the light they come from,
+    // scaled so the brightest channel carries the amount.
+    vec4 sum = glowOf(s0) + glowOf(s1) + glowOf(s2) + glowOf(s3);
+    vec3 glow = sum.rgb * (0.25 * sum.a / max(max(sum.r, max(sum.g, sum.b)), 1e-6));
+    vec3 brightImage = sqrt(min(glow / kBrightRange, 1.0));
 
-    fragColor = result;
+    // Combine: the glow's own picture screened over the scene's, which rolls
+    // off into white the way adding the light before the filmic curve would.
+    vec3 halo = filmic(kGlowStrength * kBrightRange * blurred);
+    vec3 combined = 1.0 - (1.0 - s0.rgb) * (1.0 - halo);
+
+    fragColor = vec4(bright ? brightImage : (alongX ? sqrt(blurred) : combined), 1.0);
 }

@@ -12,12 +12,9 @@
 // Samples are weighed by depth: only what lies about as far from the eye as
 // the pixel itself blurs into it. A lamp post does not smear over the street
 // behind it, and the street does not wash over the post's edges. The depth
-// along the streak is read at four points, one per quarter, which is enough
-// to tell the near from the far in a streak of a few dozen pixels.
-//
-// The software rasteriser this must run well on runs a loop only while one
-// of the pixels it shades together still needs it; the depth lookups sit in
-// a loop that still pixels skip.
+// along the streak is read once in each half, a quarter of the way in from
+// either end, which tells the near from the far in a streak of a few dozen
+// pixels at the cost of two lookups.
 
 in vec2 uv;
 
@@ -72,25 +69,21 @@ void main() {
     vec2 step = samples > 1 ? motion / float(samples - 1) : vec2(0.0);
     vec2 start = gl_FragCoord.xy - 0.5 * motion;
 
-    // How alike in depth each quarter of the streak is to the pixel.
-    vec4 alike = vec4(1.0);
-    int depthTurns = samples > 1 ? 1 : 0;
-    for (int i = 0; i < depthTurns; ++i) {
-        float here = distanceAt(depth);
-        for (int q = 0; q < 4; ++q) {
-            ivec2 at = clamp(ivec2(start + motion * (0.125 + 0.25 * float(q))), ivec2(0), size - 1);
-            float there = distanceAt(texelFetch(texDepth, at, 0).r);
-            float apart = abs(there - here) / min(there, here);
-            alike[q] = 1.0 - smoothstep(kSameDepth, kOtherDepth, apart);
-        }
-    }
+    // How alike in depth each half of the streak is to the pixel, read a
+    // quarter of the way along from either end.
+    float here = distanceAt(depth);
+    ivec2 early = clamp(ivec2(start + 0.25 * motion), ivec2(0), size - 1);
+    ivec2 late = clamp(ivec2(start + 0.75 * motion), ivec2(0), size - 1);
+    vec2 there = vec2(distanceAt(texelFetch(texDepth, early, 0).r), distanceAt(texelFetch(texDepth, late, 0).r));
+    vec2 apart = abs(there - here) / min(there, vec2(here));
+    vec2 alike = 1.0 - smoothstep(kSameDepth, kOtherDepth, apart);
 
     vec3 sum = vec3(0.0);
     float weights = 0.0;
+    int middle = samples / 2;
     for (int i = 0; i < samples; ++i) {
-        float along = samples > 1 ? float(i) / float(samples - 1) : 0.5;
         // The middle sample is the pixel itself: it always counts.
-        float w = i == samples / 2 ? 1.0 : alike[min(int(along * 4.0), 3)];
+        float w = i < middle ? alike.x : (i > middle ? alike.y : 1.0);
         ivec2 at = clamp(ivec2(start + step * float(i)), ivec2(0), size - 1);
         sum += w * texelFetch(texColor, at, 0).rgb;
         weights += w;

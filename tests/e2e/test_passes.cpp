@@ -431,7 +431,8 @@ TEST_F(Passes, BloomLeavesDarkFramesDark) {
     drawBloomPass();
     EXPECT_LE(maxDifference(readTexture(renderTargets.bloomResultTexture), black), 1);
 
-    // A dim picture, all of it below the bright pass, comes through unchanged.
+    // A dim picture whose light stays within what it shows (alpha 0, as the
+    // scene shader writes it) comes through unchanged.
     Image dim;
     for (int y = 0; y < kHeight; ++y) {
         for (int x = 0; x < kWidth; ++x) {
@@ -439,7 +440,7 @@ TEST_F(Passes, BloomLeavesDarkFramesDark) {
             p[0] = static_cast<uint8_t>(x * 100 / kWidth);
             p[1] = static_cast<uint8_t>(y * 100 / kHeight);
             p[2] = static_cast<uint8_t>(((x / 16 + y / 16) % 2) * 100);
-            p[3] = 255;
+            p[3] = 0;
         }
     }
     uploadTexture(renderTargets.sceneColorTexture, dim);

@@ -319,10 +319,11 @@ Pixels drawBloom() {
 }
 
 TEST_F(ShaderProgramsTest, BloomGlowsAroundBrightPartsAndKeepsTheRestOfTheScene) {
-    // A dim blue-grey scene with one white square, x 480..543, y 352..415.
+    // A dim blue-grey scene with one white square, x 480..543, y 352..415,
+    // whose light goes far beyond white: the scene shader says so in alpha.
     fillTarget(renderTargets.sceneColorTexture, [](int x, int y, unsigned char* px) {
         bool bright = x >= 480 && x < 544 && y >= 352 && y < 416;
-        px[0] = bright ? 255 : 51, px[1] = bright ? 255 : 76, px[2] = bright ? 255 : 102, px[3] = 255;
+        px[0] = bright ? 255 : 51, px[1] = bright ? 255 : 76, px[2] = bright ? 255 : 102, px[3] = bright ? 255 : 0;
     });
     Pixels result = drawBloom();
     auto red = [&](int x, int y) { return channel(result, x, y, 0); };
@@ -340,6 +341,36 @@ TEST_F(ShaderProgramsTest, BloomGlowsAroundBrightPartsAndKeepsTheRestOfTheScene)
     EXPECT_GT(red(560, 383), 51);
     EXPECT_NEAR(red(640, 383), 51, 1);
     EXPECT_NEAR(red(475, 383), red(548, 383), 8) << "glow lopsided";
+}
+
+// A small light moving slowly: its halo must follow it smoothly, not hold
+// still on a coarse grid and then jump.
+TEST_F(ShaderProgramsTest, BloomHaloFollowsASmallLightPixelByPixel) {
+    auto haloCentre = [&](int left) {
+        fillTarget(renderTargets.sceneColorTexture, [left](int x, int y, unsigned char* px) {
+            bool light = x >= left && x < left + 3 && y >= 380 && y < 383;
+            px[0] = px[1] = px[2] = light ? 255 : 0, px[3] = light ? 255 : 0;
+        });
+        Pixels result = drawBloom();
+        // Along a row ten pixels below the light: the halo alone.
+        double sum = 0.0, weighted = 0.0;
+        for (int x = left - 60; x < left + 63; ++x) {
+            int glow = channel(result, x, 391, 0);
+            sum += glow;
+            weighted += glow * (x - left);
+        }
+        return sum > 0.0 ? weighted / sum + left : -1.0;
+    };
+    // The glow is gathered on an 8-pixel grid: three of its cells' worth of
+    // one-pixel moves, each followed by less than three pixels of the halo.
+    double first = haloCentre(500), previous = first;
+    for (int left = 501; left <= 524; ++left) {
+        double centre = haloCentre(left);
+        EXPECT_GT(centre - previous, -0.1) << "light at " << left;
+        EXPECT_LT(centre - previous, 3.0) << "light at " << left;
+        previous = centre;
+    }
+    EXPECT_NEAR(previous - first, 24.0, 2.0);
 }
 
 void drawMotionBlur(const Mat4& inverseCurrent, const Mat4& previous) {
@@ -396,6 +427,34 @@ TEST_F(ShaderProgramsTest, MotionBlurSmearsAlongTheReprojectedMotionOnly) {
     EXPECT_LE(channel(moved, 440, 300, 0), 1);
     EXPECT_GE(channel(moved, 585, 300, 0), 254);
     EXPECT_LE(std::abs(channel(moved, 505, 100, 0) - channel(moved, 505, 600, 0)), 1);
+}
+
+// A near black half and a far white half: with the camera moving, neither
+// smears over the other, while at one depth the same edge blurs.
+TEST_F(ShaderProgramsTest, MotionBlurKeepsNearAndFarApart) {
+    fillTarget(renderTargets.sceneColorTexture, [](int x, int, unsigned char* px) {
+        px[0] = px[1] = px[2] = x < 512 ? 0 : 255, px[3] = 255;
+    });
+    Mat4 camera = multiply(perspective(1.0f, 4.0f / 3.0f, 1.0f, 500.0f),
+                           lookAt(Vec3{0, -50, 20}, Vec3{0, 0, 0}, Vec3{0, 0, 1}));
+    Mat4 shifted = multiply(translate(Mat4(), Vec3{0.1f, 0, 0}), camera);
+    auto blurred = [&](float leftDepth, float rightDepth) {
+        std::vector<float> depth(kWidth * kHeight);
+        for (int i = 0; i < kWidth * kHeight; ++i) depth[i] = i % kWidth < 512 ? leftDepth : rightDepth;
+        glBindTexture(GL_TEXTURE_2D, renderTargets.sceneDepthTexture);
+        glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, kWidth, kHeight, GL_DEPTH_COMPONENT, GL_FLOAT, depth.data());
+        drawMotionBlur(inverse(camera), shifted);
+        return readAttachment(renderTargets.motionBlurFramebuffer, GL_COLOR_ATTACHMENT0);
+    };
+    Pixels oneDepth = blurred(0.9f, 0.9f), apart = blurred(0.3f, 0.9f);
+    for (int x : {505, 508}) {
+        EXPECT_GT(channel(oneDepth, x, 300, 0), 40) << x;
+        EXPECT_LE(channel(apart, x, 300, 0), 2) << "far white smeared over the near black at " << x;
+    }
+    for (int x : {516, 518}) {
+        EXPECT_LT(channel(oneDepth, x, 300, 0), 215) << x;
+        EXPECT_GE(channel(apart, x, 300, 0), 253) << "near black smeared over the far white at " << x;
+    }
 }
 
 // One square of the scene, in the xy plane facing +z, drawn by the scene program.
@@ -475,9 +534,11 @@ GLuint solid(unsigned char r, unsigned char g, unsigned char b) { return makeTex
 
 TEST_F(ShaderProgramsTest, SceneColourIsTheColourMapOnlyWhenTexturedColorIsSet) {
     SceneSquare s;
+    // The colour map tints the material's diffuse colour; without the flag
+    // the material's own colour shows.
     s.diffuse = Vec3{0.1f, 0.8f, 0.1f};
     Pixels plain = drawSquare(s);
-    EXPECT_GT(channel(plain, 512, 384, 1), channel(plain, 512, 384, 0) + 100);
+    EXPECT_GT(channel(plain, 512, 384, 1), channel(plain, 512, 384, 0) + 40);
     s.color = solid(230, 20, 20);
     Pixels mapped = drawSquare(s);
     EXPECT_GT(channel(mapped, 512, 384, 0), channel(mapped, 512, 384, 1) + 100);
@@ -500,7 +561,9 @@ TEST_F(ShaderProgramsTest, NormalMapRedLeansTowardsIncreasingUAndGreenTowardsDec
 }
 
 // Seen obliquely from the +u side, a raised (white) height map pulls the
-// texture towards the viewer, so a colour edge appears further from the eye.
+// texture towards the viewer, so a colour edge appears further from the eye;
+// a low (black) one the other way. The shift is centred on mid-grey, so a
+// mid-grey map leaves the picture where a flat surface has it.
 TEST_F(ShaderProgramsTest, HeightMapShiftsRaisedTexelsLikeRelief) {
     Pixels stripes(64 * 4);
     for (int x = 0; x < 64; ++x) {
@@ -515,15 +578,19 @@ TEST_F(ShaderProgramsTest, HeightMapShiftsRaisedTexelsLikeRelief) {
         s.color = makeTexture(64, 1, stripes, GL_NEAREST);
         s.height = height;
         Pixels p = drawSquare(s);
-        for (int x = 0; x < kWidth; ++x) {
+        // From the middle of the square: at its outer edges the shifted
+        // lookup may wrap round to the stripe on the other side.
+        for (int x = 300; x < kWidth; ++x) {
             if (channel(p, x, 384, 0) > 127) return x;
         }
         return -1;
     };
-    int flat = edgeColumn(0), low = edgeColumn(solid(0, 0, 0)), high = edgeColumn(solid(255, 255, 255));
-    ASSERT_GT(flat, 100);
-    EXPECT_LT(high, low - 2);
-    EXPECT_LE(low, flat);
+    int flat = edgeColumn(0), mid = edgeColumn(solid(128, 128, 128));
+    int low = edgeColumn(solid(0, 0, 0)), high = edgeColumn(solid(255, 255, 255));
+    ASSERT_GT(flat, 300);
+    EXPECT_LT(high, flat - 1);
+    EXPECT_GT(low, flat + 1);
+    EXPECT_NEAR(mid, flat, 1);
 }
 
 }  // namespace
