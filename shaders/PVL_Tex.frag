@@ -93,7 +93,7 @@ const float kExposure = 1.6;
 
 // Light above kGlowFrom (after exposure) glows; the alpha channel holds the
 // excess up to kGlowFrom + kGlowRange, square-rooted for 8-bit precision in
-// the faint parts. The bloom shader decodes it with the same two numbers.
+// the faint parts. The bloom shader decodes it with the same range.
 const float kGlowFrom = 1.8;
 const float kGlowRange = 6.0;
 

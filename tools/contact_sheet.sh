@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Draws docs/contact_sheet.png, the README's picture of one run: eight moments
+# Draws docs/contact_sheet.png, the README's picture of one run: twelve moments
 # captured off screen by tarnwick_capture, each labelled with its tick, its
 # time, the effect on and what the viewer sees there.
 #
@@ -14,14 +14,18 @@ sheet="$root/docs/contact_sheet.png"
 
 # tick|effect|what is on screen
 moments=(
-  "50|motion blur|the first view, over the roofs"
+  "50|motion blur|the first view: the town under the night sky"
   "400|motion blur|down into the streets"
   "800|motion blur|the flight between the houses"
-  "1075|bloom|the reveal: five glowing shapes, the zap's shake"
-  "2000|bloom|close by the shapes"
-  "3000|bloom|the middle of the run"
-  "6300|motion blur|back over the square"
-  "6500|motion blur|the final orbit"
+  "1075|bloom|the reveal and the zap's shake"
+  "1600|bloom|the armillary sphere"
+  "2600|bloom|the lantern tower"
+  "3000|bloom|turning to the next sculpture"
+  "3600|bloom|the crystal on its pedestal"
+  "4600|bloom|the clock on its column"
+  "5600|bloom|the fire urn"
+  "6500|motion blur|the final orbit of the square"
+  "6720|motion blur|the jump back, just before the end"
 )
 
 # tools/setup.sh installs both; say so at once, not after minutes of capture.
@@ -51,7 +55,7 @@ for moment in "${moments[@]}"; do
 done
 
 mkdir -p "$(dirname "$sheet")"
-montage "${tiles[@]}" -tile 4x2 -geometry 320x240+5+5 \
+montage "${tiles[@]}" -tile 4x3 -geometry 320x240+5+5 \
   -font DejaVu-Sans -pointsize 12 -fill '#e8e8e8' -background '#161616' \
   -title "Tarnwick!  one run, 134.7 s, captured at 25 fps" \
   -strip -depth 8 -define png:compression-level=9 "$sheet"
