@@ -19,11 +19,11 @@
 #include <string>
 #include <vector>
 
-#include "app/platform.h"
 #include "app/startup.h"
 #include "app/timeline.h"
 #include "import/import_guard.h"
 #include "import/scene.h"
+#include "platform/platform.h"
 #include "test_support.h"
 
 namespace {

@@ -20,7 +20,7 @@
 #include <string>
 #include <vector>
 
-#include "app/platform.h"
+#include "platform/platform.h"
 #include "camera/camera_rig.h"
 #include "camera/path_data.h"
 #include "import/tangent_frames.h"
