@@ -17,10 +17,11 @@
 #include <vector>
 
 #include "app/frame_loop.h"
-#include "app/platform.h"
 #include "app/timeline.h"
 #include "app/window.h"
 #include "camera/camera_rig.h"
+#include "platform/frame_size.h"
+#include "platform/run_state.h"
 #include "render/bloom_pass.h"
 #include "render/composite.h"
 #include "render/motion_blur_pass.h"
@@ -34,27 +35,9 @@ constexpr int kPhaseFrames = 60;
 constexpr int kPassFrames = 30;
 constexpr int kWarmFrames = 5;
 
-double virtualNow = 0.0;
-double virtualClock() { return virtualNow; }
-int noKey(int) { return 0; }
-bool windowStaysOpen() { return true; }
-
 using Clock = std::chrono::steady_clock;
 double msSince(Clock::time_point start) {
     return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
-}
-
-// Everything a frame does besides drawing, in small steps, so the timeline
-// applies its events and the camera follows its path as in a real run (a
-// path moves on by at most one segment per frame).
-void advanceWithoutDrawing(double seconds) {
-    while (virtualNow < seconds) {
-        virtualNow = std::min(virtualNow + 0.005, seconds);
-        advanceTimeline(runState, virtualNow);
-        cameraRig.update();
-        lightRig.update();
-        handleKeys(runState, KeyStates{}, std::cout);
-    }
 }
 
 // Mean and median of per-frame wall times. The swap waits for the frame's
@@ -104,13 +87,13 @@ FrameTime timeFrames(const Phase& phase) {
     runState.motionBlurEnabled = phase.motionBlur;
     runState.bloomEnabled = phase.bloom;
     for (int i = 0; i < kWarmFrames; ++i) {
-        virtualNow += kFrameStep;
+        virtualSeconds += kFrameStep;
         runFrame();
     }
     glFinish();
     std::vector<double> ms;
     for (int i = 0; i < kPhaseFrames; ++i) {
-        virtualNow += kFrameStep;
+        virtualSeconds += kFrameStep;
         Clock::time_point start = Clock::now();
         runFrame();
         ms.push_back(msSince(start));
@@ -130,8 +113,8 @@ PassTimes timePasses() {
     double* slots[4] = {&sum.scene, &sum.bloom, &sum.motionBlur, &sum.composite};
     void (*passes[4])() = {drawScenePass, drawBloomPass, drawMotionBlurPass, composeAndPresent};
     for (int frame = 0; frame < kPassFrames; ++frame) {
-        virtualNow += kFrameStep;
-        advanceTimeline(runState, virtualNow);
+        virtualSeconds += kFrameStep;
+        advanceTimeline(runState, virtualSeconds);
         bool runs[4] = {true, runState.bloomEnabled, runState.motionBlurEnabled, true};
         for (int p = 0; p < 4; ++p) {
             if (!runs[p]) continue;
@@ -162,9 +145,7 @@ int main() {
         return 1;
     }
     openDemoWindow();
-    platform.readClock = virtualClock;
-    platform.readKey = noKey;
-    platform.windowOpen = windowStaysOpen;
+    useVirtualTime();
     if (!startDemo()) return 1;
 
     const Phase phases[] = {{"motion blur, tick 500", 500, true, false},
@@ -179,7 +160,8 @@ int main() {
         passMs[i] = timePasses();
     }
 
-    std::cout << "\nFrame times at 1024 x 768 on " << glGetString(GL_RENDERER) << "\n" << std::fixed;
+    std::cout << "\nFrame times at " << kFrameWidth << " x " << kFrameHeight << " on " << glGetString(GL_RENDERER)
+              << "\n" << std::fixed;
     std::cout << std::setw(26) << "" << std::setw(10) << "mean ms" << std::setw(8) << "fps" << std::setw(9)
               << "x floor" << std::setw(11) << "median ms" << std::setw(9) << "x floor" << "\n";
     auto row = [&](const char* name, FrameTime t) {

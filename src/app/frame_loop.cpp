@@ -1,17 +1,33 @@
 #include "app/frame_loop.h"
 
+#include <algorithm>
 #include <iostream>
 
-#include "app/platform.h"
 #include "app/startup.h"
 #include "app/timeline.h"
 #include "audio/music_player.h"
 #include "camera/camera_rig.h"
 #include "camera/path_data.h"
+#include "platform/platform.h"
+#include "platform/run_state.h"
 #include "render/bloom_pass.h"
 #include "render/composite.h"
 #include "render/motion_blur_pass.h"
 #include "render/scene_pass.h"
+
+double virtualSeconds = 0.0;
+
+namespace {
+
+// The step of advanceWithoutDrawing: short enough that no path segment is
+// skipped, as a path moves on by at most one segment per frame.
+constexpr double kSkipStep = 0.005;
+
+double virtualClock() { return virtualSeconds; }
+int noKey(int) { return 0; }
+bool windowStaysOpen() { return true; }
+
+}  // namespace
 
 bool startDemo() {
     startUp();
@@ -42,4 +58,20 @@ bool runFrame() {
     keys.z = platform.readKey(kKeyZ);
     handleKeys(runState, keys, std::cout);
     return runState.running;
+}
+
+void useVirtualTime() {
+    platform.readClock = virtualClock;
+    platform.readKey = noKey;
+    platform.windowOpen = windowStaysOpen;
+}
+
+void advanceWithoutDrawing(double seconds) {
+    while (virtualSeconds < seconds) {
+        virtualSeconds = std::min(virtualSeconds + kSkipStep, seconds);
+        advanceTimeline(runState, virtualSeconds);
+        cameraRig.update();
+        lightRig.update();
+        handleKeys(runState, KeyStates{}, std::cout);
+    }
 }

@@ -1,7 +1,7 @@
 // The demo's run: start-up, then one frame after another until the end.
 //
-// The demo binary, the tests and the capture tool all run this same loop;
-// only the platform seam (clock, keys, window, present) differs.
+// The demo binary, the tests, the benchmark and the capture tool all run this
+// same loop; only the platform seam (clock, keys, window, present) differs.
 #pragma once
 
 // Everything after the window and context exist: start-up, the two paths, the
@@ -12,3 +12,16 @@ bool startDemo();
 // One frame: timeline and events, the passes, present, the rigs, the keys.
 // Returns false when the run is over (its end tick, Escape, the window closed).
 bool runFrame();
+
+// Virtual time, for the tests, the benchmark and the capture tool: from here
+// on the platform's clock reads virtualSeconds, which moves only when they
+// move it, no key is ever pressed and the window never closes. present is
+// left as it was. virtualSeconds starts at 0.
+extern double virtualSeconds;
+void useVirtualTime();
+
+// Everything frames do besides drawing, on virtual time, in steps of 5 ms up
+// to `seconds`: the timeline applies its events and the rigs follow their
+// paths as in a real run (a path moves on by at most one segment per frame).
+// No key is pressed and the window stays open; the run's end is not checked.
+void advanceWithoutDrawing(double seconds);

@@ -4,15 +4,13 @@
 
 #include <iostream>
 
-#include "app/timeline.h"
 #include "audio/music_player.h"
 #include "camera/camera_rig.h"
 #include "import/scene.h"
+#include "platform/frame_size.h"
+#include "platform/run_state.h"
 #include "render/render_targets.h"
 #include "shading/programs.h"
-
-Scene* mainScene = nullptr;
-Scene* streetScene = nullptr;
 
 void startUp() {
     // Nothing ever changes these again: every pass, full-screen ones included,
@@ -20,7 +18,7 @@ void startUp() {
     glEnable(GL_DEPTH_TEST);
     glEnable(GL_CULL_FACE);
     glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
-    glViewport(0, 0, 1024, 768);
+    glViewport(0, 0, kFrameWidth, kFrameHeight);
 
     mainScene = new Scene();
     streetScene = new Scene();

@@ -1,13 +1,6 @@
 // Start-up: brings every subsystem into its ready state, once, in a fixed order.
 #pragma once
 
-struct Scene;
-
-// The two scenes: the main one is drawn, the street scene is loaded in full
-// (meshes and textures go to the GPU) and never read again.
-extern Scene* mainScene;
-extern Scene* streetScene;
-
 // Fixed GL state, the scenes' objects, the music, the shader programs, the
 // render targets, both scene files, then the camera and light rigs. Clears
 // runState.running when a scene file cannot be loaded; only an unreadable

@@ -2,9 +2,7 @@
 
 #include <cmath>
 
-#include "app/platform.h"
-
-RunState runState;
+#include "platform/platform.h"
 
 namespace {
 

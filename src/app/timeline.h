@@ -13,20 +13,7 @@
 
 #include <ostream>
 
-struct RunState {
-    bool running = true;
-    bool motionBlurEnabled = true;
-    bool bloomEnabled = false;
-    int zapCounter = 31;           // frames since the last zap; starts ready
-    int motionBlurKeyCounter = 0;  // frames since M last toggled
-    int bloomKeyCounter = 0;       // frames since B last toggled
-    int hiddenMeshCount = 5;       // meshes at the end of the main scene left undrawn
-    double timelineTicks = 0.0;
-    double lastFrameTime = 0.0;    // clock reading of the previous frame, seconds
-};
-
-// The one run of the demo. Written by the frame loop, read by the passes.
-extern RunState runState;
+#include "platform/run_state.h"
 
 constexpr int kZapTick = 1067;
 constexpr int kRevealTick = 1070;

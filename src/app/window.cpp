@@ -6,7 +6,8 @@
 #include <cstdlib>
 #include <iostream>
 
-#include "app/platform.h"
+#include "platform/frame_size.h"
+#include "platform/platform.h"
 
 GLFWwindow* demoWindow = nullptr;
 
@@ -40,7 +41,7 @@ void openDemoWindow() {
     glfwWindowHint(GLFW_DEPTH_BITS, 32);
     glfwWindowHint(GLFW_STENCIL_BITS, 0);
 
-    demoWindow = glfwCreateWindow(1024, 768, "Tarnwick!", nullptr, nullptr);
+    demoWindow = glfwCreateWindow(kFrameWidth, kFrameHeight, "Tarnwick!", nullptr, nullptr);
     if (demoWindow == nullptr) {
         glfwTerminate();
     } else {

@@ -6,8 +6,8 @@ struct GLFWwindow;
 // The one window; null when it could not be opened.
 extern GLFWwindow* demoWindow;
 
-// Opens the 1024 × 768 window titled "Tarnwick!" with a 3.2 core context,
-// initialises GLEW and prints the GLEW and OpenGL versions, and points the
-// platform seam at GLFW. When there is no context GLEW cannot start: prints
+// Opens the window titled "Tarnwick!" at the frame size (platform/frame_size.h)
+// with a 3.2 core context, initialises GLEW and prints the GLEW and OpenGL
+// versions, and points the platform seam at GLFW. When there is no context GLEW cannot start: prints
 // "glewInit failed, aborting." and ends the process with exit code 1.
 void openDemoWindow();

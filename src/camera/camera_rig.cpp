@@ -4,8 +4,8 @@ CameraRig cameraRig;
 LightRig lightRig;
 
 void CameraRig::init() {
-    viewportWidth = 1024;
-    viewportHeight = 768;
+    viewportWidth = kFrameWidth;
+    viewportHeight = kFrameHeight;
     viewMatrix = Mat4();
     projMatrix = Mat4();
     path.startClock();

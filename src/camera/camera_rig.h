@@ -11,16 +11,18 @@
 
 #include "camera/control_point_path.h"
 #include "math/vecmath.h"
+#include "platform/frame_size.h"
 
 // Payload: eye (0..2), then the look-at target (3..5).
 struct CameraRig {
     ControlPointPath<6> path;
-    int32_t viewportWidth = 1024;
-    int32_t viewportHeight = 768;
+    int32_t viewportWidth = kFrameWidth;
+    int32_t viewportHeight = kFrameHeight;
     Mat4 viewMatrix;  // identity until the first update
     Mat4 projMatrix;  // identity until the first update
 
-    // Fixed 1024 × 768 viewport (not the window's), identity matrices, path clock started.
+    // The fixed frame size as viewport (not read from the window), identity
+    // matrices, path clock started.
     void init();
     // Advances the path; rebuilds the view (up +Z) and the 60° projection.
     void update();

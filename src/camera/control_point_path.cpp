@@ -2,7 +2,7 @@
 
 #include <iostream>
 
-#include "app/platform.h"
+#include "platform/platform.h"
 
 namespace {
 

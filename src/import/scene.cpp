@@ -12,9 +12,13 @@
 
 #include "import/import_guard.h"
 #include "import/tangent_frames.h"
+#include "shading/shader_bindings.h"
 
 static_assert(kSceneImportFlags == (aiProcess_CalcTangentSpace | aiProcess_OptimizeGraph),
               "the import asks for tangent space and graph optimisation only");
+
+Scene* mainScene = nullptr;
+Scene* streetScene = nullptr;
 
 namespace {
 
@@ -57,6 +61,17 @@ TangentFrames meshTangentFrames(const aiMesh* mesh) {
     return computeTangentFrames(input);
 }
 
+Vec3 markerCentroid(const aiMesh* marker) {
+    float sx = 0.0f, sy = 0.0f, sz = 0.0f;
+    for (unsigned v = 0; v < marker->mNumVertices; ++v) {
+        sx += marker->mVertices[v].x;
+        sy += marker->mVertices[v].y;
+        sz += marker->mVertices[v].z;
+    }
+    const float n = static_cast<float>(marker->mNumVertices);
+    return Vec3{sx / n, sy / n, sz / n};
+}
+
 bool usableImport(const aiScene* scene) {
     // The last mesh marks the centroid, so a file without meshes cannot be used.
     // For a file without geometry the importer hands back an "incomplete" scene
@@ -86,15 +101,17 @@ bool Scene::loadScene(const char* path) {
 
         glGenVertexArrays(1, &record.vertexArray);
         glBindVertexArray(record.vertexArray);
-        uploadAttribute(0, mesh->mVertices, count);
+        uploadAttribute(kPositionAttribute, mesh->mVertices, count);
         const bool hasNormals = mesh->HasNormals() && count > 0;
-        if (hasNormals) uploadAttribute(1, mesh->mNormals, count);
-        if (mesh->HasTextureCoords(0) && count > 0) uploadAttribute(2, mesh->mTextureCoords[0], count);
+        if (hasNormals) uploadAttribute(kNormalAttribute, mesh->mNormals, count);
+        if (mesh->HasTextureCoords(0) && count > 0) {
+            uploadAttribute(kTexCoordsAttribute, mesh->mTextureCoords[0], count);
+        }
         if (hasNormals) {
             // Working storage only: the buffers hold the lasting copy.
             TangentFrames frames = meshTangentFrames(mesh);
-            uploadAttribute(3, frames.tangents.data(), count);
-            uploadAttribute(4, frames.bitangents.data(), count);
+            uploadAttribute(kTangentAttribute, frames.tangents.data(), count);
+            uploadAttribute(kBitangentAttribute, frames.bitangents.data(), count);
         }
 
         const aiMaterial* material = scene->mMaterials[mesh->mMaterialIndex];
@@ -130,16 +147,7 @@ bool Scene::loadScene(const char* path) {
 
     // A marker without vertices has no mean: the centroid stays at the origin.
     const aiMesh* marker = scene->mMeshes[scene->mNumMeshes - 1];
-    if (marker->mNumVertices > 0) {
-        float sx = 0.0f, sy = 0.0f, sz = 0.0f;
-        for (unsigned v = 0; v < marker->mNumVertices; ++v) {
-            sx += marker->mVertices[v].x;
-            sy += marker->mVertices[v].y;
-            sz += marker->mVertices[v].z;
-        }
-        const float n = static_cast<float>(marker->mNumVertices);
-        centroid = Vec3{sx / n, sy / n, sz / n};
-    }
+    if (marker->mNumVertices > 0) centroid = markerCentroid(marker);
 
     lights.push_back(SceneLight{Vec3{0.1f, 0.1f, 0.1f}, Vec3{0.5f, 0.5f, 0.5f}, Vec3{1.0f, 1.0f, 1.0f}});
     return true;

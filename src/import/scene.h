@@ -1,10 +1,10 @@
 // A model file turned into what the renderer draws.
 //
 // Every mesh of the file but the last becomes a vertex array with one buffer
-// per attribute (positions, normals, texture coordinates, tangents,
-// bitangents at locations 0 to 4), plus its material colours and up to three
-// maps. The file's last mesh is never drawn: it only marks the scene's
-// centroid, which the renderer moves to the origin.
+// per attribute (positions, normals, texture coordinates, tangents and
+// bitangents, at the locations of shading/shader_bindings.h), plus its
+// material colours and up to three maps. The file's last mesh is never drawn:
+// it only marks the scene's centroid, which the renderer moves to the origin.
 //
 // Material texture slots: the colour map is the diffuse texture, the normal
 // map the specular texture, the height map the opacity texture. A material
@@ -55,6 +55,12 @@ struct Scene {
     bool loadScene(const char* path);
 };
 
+// The demo's two scenes, created by start-up: the main one is drawn, the
+// street scene is loaded in full (meshes and textures go to the GPU) and never
+// read again. Null before start-up.
+extern Scene* mainScene;
+extern Scene* streetScene;
+
 struct aiMesh;
 struct aiScene;
 
@@ -65,6 +71,10 @@ bool usableImport(const aiScene* scene);
 // The tangent frames of one imported mesh (its faces, positions, normals and
 // texture coordinate set 0), as the upload uses them; needs no GL context.
 TangentFrames meshTangentFrames(const aiMesh* mesh);
+
+// The mean of the marker mesh's vertex positions, summed in single precision
+// in vertex order: the scene's centroid. The marker has at least one vertex.
+Vec3 markerCentroid(const aiMesh* marker);
 
 // The importer's post-processing: tangent space and graph optimisation only,
 // no triangulation, no vertex joining, no UV flip.

@@ -2,13 +2,15 @@
 
 #include <GL/glew.h>
 
+#include "platform/frame_size.h"
 #include "render/render_targets.h"
 #include "shading/programs.h"
+#include "shading/shader_bindings.h"
 
 namespace {
 
-constexpr float kTargetWidth = 1024.0f;
-constexpr float kTargetHeight = 768.0f;
+constexpr float kTargetWidth = static_cast<float>(kFrameWidth);
+constexpr float kTargetHeight = static_cast<float>(kFrameHeight);
 
 }  // namespace
 
@@ -19,9 +21,9 @@ void drawBloomPass() {
     glBindVertexArray(t.quadVertexArray);
 
     // Draw 1, bright pass: the scene image through "texColor".
-    glActiveTexture(GL_TEXTURE0);
+    glActiveTexture(GL_TEXTURE0 + kFirstTextureUnit);
     glBindTexture(GL_TEXTURE_2D, t.sceneColorTexture);
-    glUniform1i(u.bloomTexColor, 0);
+    glUniform1i(u.bloomTexColor, kFirstTextureUnit);
     glUniform1i(u.threshold, 1);
     glBindFramebuffer(GL_FRAMEBUFFER, t.bloomFramebuffer);
     glDrawBuffer(GL_COLOR_ATTACHMENT0);
@@ -29,10 +31,10 @@ void drawBloomPass() {
     drawFullScreenQuad();
 
     // Draw 2, horizontal blur of the bright image; its mips make the glow wide.
-    glActiveTexture(GL_TEXTURE0);
+    glActiveTexture(GL_TEXTURE0 + kFirstTextureUnit);
     glBindTexture(GL_TEXTURE_2D, t.bloomThresholdTexture);
     glGenerateMipmap(GL_TEXTURE_2D);
-    glUniform1i(u.texThresh, 0);
+    glUniform1i(u.texThresh, kFirstTextureUnit);
     glUniform1i(u.threshold, 0);
     glUniform1i(u.horizontal, 1);
     glUniform1f(u.width, kTargetWidth);
@@ -42,13 +44,13 @@ void drawBloomPass() {
     drawFullScreenQuad();
 
     // Draw 3, vertical blur, added to the scene image: a complete frame.
-    glActiveTexture(GL_TEXTURE0);
+    glActiveTexture(GL_TEXTURE0 + kFirstTextureUnit);
     glBindTexture(GL_TEXTURE_2D, t.bloomHorizontalTexture);
     glGenerateMipmap(GL_TEXTURE_2D);
-    glUniform1i(u.texThresh, 0);
-    glActiveTexture(GL_TEXTURE1);
+    glUniform1i(u.texThresh, kFirstTextureUnit);
+    glActiveTexture(GL_TEXTURE0 + kSecondTextureUnit);
     glBindTexture(GL_TEXTURE_2D, t.sceneColorTexture);
-    glUniform1i(u.bloomTexColor, 1);
+    glUniform1i(u.bloomTexColor, kSecondTextureUnit);
     glUniform1i(u.threshold, 0);
     glUniform1i(u.horizontal, 0);
     glUniform1f(u.width, kTargetWidth);

@@ -2,18 +2,21 @@
 
 #include <GL/glew.h>
 
-#include "app/platform.h"
-#include "app/timeline.h"
+#include "platform/frame_size.h"
+#include "platform/platform.h"
+#include "platform/run_state.h"
 #include "render/render_targets.h"
 #include "shading/programs.h"
+#include "shading/shader_bindings.h"
 
 namespace {
 
 // The zap's shake, one entry per frame after the zap, in pixels of the
-// 1024-pixel-wide targets.
+// targets' width.
 constexpr float kZapOffsets[] = {10, 20, 80, 85, 90, 15, 10, -15, -10};
 constexpr int kZapFrames = sizeof kZapOffsets / sizeof kZapOffsets[0];
-constexpr float kPixel = 0.0009765625f;  // 1/1024: one pixel in texture coordinates
+// One pixel in texture coordinates; a power of two, so exact.
+constexpr float kPixel = 1.0f / static_cast<float>(kFrameWidth);
 
 }  // namespace
 
@@ -33,7 +36,8 @@ void composeAndPresent() {
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     glBindVertexArray(renderTargets.quadVertexArray);
     glUseProgram(pureQuadProgram.name);
-    glActiveTexture(GL_TEXTURE0);
+    // The program's sampler keeps its link-time unit, the first.
+    glActiveTexture(GL_TEXTURE0 + kFirstTextureUnit);
     glBindTexture(GL_TEXTURE_2D, compositeSource(runState.motionBlurEnabled, runState.bloomEnabled));
     glUniform1f(uniformLocations.offset, zapOffset(runState.zapCounter));
     drawFullScreenQuad();

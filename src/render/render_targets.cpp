@@ -4,12 +4,12 @@
 
 #include <iostream>
 
+#include "platform/frame_size.h"
+#include "shading/shader_bindings.h"
+
 RenderTargets renderTargets;
 
 namespace {
-
-constexpr GLsizei kTargetWidth = 1024;
-constexpr GLsizei kTargetHeight = 768;
 
 // Counter-clockwise in NDC, so the quad is front-facing under GL_CCW.
 const float kQuadCorners[8] = {
@@ -24,7 +24,7 @@ void allocateColorTexture(GLuint texture) {
     glBindTexture(GL_TEXTURE_2D, texture);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
-    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, kTargetWidth, kTargetHeight, 0, GL_RGBA,
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, kFrameWidth, kFrameHeight, 0, GL_RGBA,
                  GL_UNSIGNED_BYTE, nullptr);
 }
 
@@ -42,8 +42,8 @@ void createRenderTargets() {
     glGenBuffers(1, &t.quadVertexBuffer);
     glBindBuffer(GL_ARRAY_BUFFER, t.quadVertexBuffer);
     glBufferData(GL_ARRAY_BUFFER, sizeof(kQuadCorners), kQuadCorners, GL_STATIC_DRAW);
-    glVertexAttribPointer(0, 2, GL_FLOAT, GL_FALSE, 0, nullptr);
-    glEnableVertexAttribArray(0);
+    glVertexAttribPointer(kPositionAttribute, 2, GL_FLOAT, GL_FALSE, 0, nullptr);
+    glEnableVertexAttribArray(kPositionAttribute);
     glBindVertexArray(0);
 
     glGenFramebuffers(1, &t.sceneFramebuffer);
@@ -71,7 +71,7 @@ void createRenderTargets() {
     glBindTexture(GL_TEXTURE_2D, t.sceneDepthTexture);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
-    glTexImage2D(GL_TEXTURE_2D, 0, GL_DEPTH_COMPONENT, kTargetWidth, kTargetHeight, 0,
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_DEPTH_COMPONENT, kFrameWidth, kFrameHeight, 0,
                  GL_DEPTH_COMPONENT, GL_FLOAT, nullptr);
     glBindTexture(GL_TEXTURE_2D, 0);
 

@@ -2,8 +2,8 @@
 //
 // A frame reaches the window only through post-processing, so the scene, the
 // bloom and the motion blur each draw into textures of their own. All of them
-// are 1024 × 768 like the window, which cannot be resized: they are made once
-// at start-up and never re-created.
+// have the window's size (platform/frame_size.h), which cannot change: they
+// are made once at start-up and never re-created.
 //
 //   framebuffer            attachments
 //   sceneFramebuffer       colour 0 sceneColorTexture, depth sceneDepthTexture
@@ -35,7 +35,7 @@ struct RenderTargets {
 extern RenderTargets renderTargets;
 
 // Makes the quad (four corners of NDC, counter-clockwise, so back-face culling
-// keeps it; attribute 0, two floats), the six textures and the three
+// keeps it; the position attribute, two floats), the six textures and the three
 // framebuffers. Prints "Couldn't create frame buffer" once if any framebuffer
 // is incomplete, and goes on. Returns with framebuffer 0 bound, no vertex array
 // bound, no texture on unit 0 and the quad's buffer on GL_ARRAY_BUFFER.

@@ -2,13 +2,13 @@
 
 #include <GL/glew.h>
 
-#include "app/startup.h"
-#include "app/timeline.h"
 #include "camera/camera_rig.h"
 #include "import/scene.h"
+#include "platform/run_state.h"
 #include "render/frame_matrices.h"
 #include "render/render_targets.h"
 #include "shading/programs.h"
+#include "shading/shader_bindings.h"
 
 namespace {
 
@@ -28,7 +28,7 @@ void drawScenePass() {
     glUseProgram(pvlTexProgram.name);
     glBindFramebuffer(GL_FRAMEBUFFER, renderTargets.sceneFramebuffer);
     glDrawBuffer(GL_COLOR_ATTACHMENT0);
-    glActiveTexture(GL_TEXTURE0);
+    glActiveTexture(GL_TEXTURE0 + kFirstTextureUnit);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
 
     FrameMatrices& frame = frameMatrices;
@@ -45,20 +45,21 @@ void drawScenePass() {
         const SceneMesh& mesh = mainScene->meshes[static_cast<size_t>(i)];
         glBindVertexArray(mesh.vertexArray);
 
-        glActiveTexture(GL_TEXTURE0);
+        glActiveTexture(GL_TEXTURE0 + kFirstTextureUnit);
         glBindTexture(GL_TEXTURE_2D, mesh.colorTexture);
-        glUniform1i(u.pvlTexColor, 0);
-        // Units 1 and 2 are only touched by meshes that have those maps; the
-        // flags below tell the shader to ignore whatever is left bound there.
+        glUniform1i(u.pvlTexColor, kFirstTextureUnit);
+        // The normal and height units are only touched by meshes that have
+        // those maps; the flags below tell the shader to ignore whatever is
+        // left bound there.
         if (mesh.hasNormalTexture) {
-            glActiveTexture(GL_TEXTURE1);
+            glActiveTexture(GL_TEXTURE0 + kSecondTextureUnit);
             glBindTexture(GL_TEXTURE_2D, mesh.normalTexture);
-            glUniform1i(u.texNormal, 1);
+            glUniform1i(u.texNormal, kSecondTextureUnit);
         }
         if (mesh.hasHeightTexture) {
-            glActiveTexture(GL_TEXTURE2);
+            glActiveTexture(GL_TEXTURE0 + kThirdTextureUnit);
             glBindTexture(GL_TEXTURE_2D, mesh.heightTexture);
-            glUniform1i(u.texHeight, 2);
+            glUniform1i(u.texHeight, kThirdTextureUnit);
         }
 
         uploadColor(u.matAmbient, mesh.ambient);

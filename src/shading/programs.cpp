@@ -4,6 +4,8 @@
 
 #include <iostream>
 
+#include "shading/shader_bindings.h"
+
 ShaderProgram pvlTexProgram;
 ShaderProgram motionBlurProgram;
 ShaderProgram pureQuadProgram;
@@ -62,10 +64,14 @@ void buildShaderPrograms() {
     for (const StageFile& stage : stages) stage.program->addShader(stage.path, stage.type);
 
     const AttributeBinding attributes[8] = {
-        {&pvlTexProgram, 0, "position"},     {&pvlTexProgram, 1, "normal"},
-        {&pvlTexProgram, 2, "texCoords"},    {&pvlTexProgram, 3, "tangent"},
-        {&pvlTexProgram, 4, "bitangent"},    {&motionBlurProgram, 0, "position"},
-        {&pureQuadProgram, 0, "position"},   {&bloomProgram, 0, "position"},
+        {&pvlTexProgram, kPositionAttribute, "position"},
+        {&pvlTexProgram, kNormalAttribute, "normal"},
+        {&pvlTexProgram, kTexCoordsAttribute, "texCoords"},
+        {&pvlTexProgram, kTangentAttribute, "tangent"},
+        {&pvlTexProgram, kBitangentAttribute, "bitangent"},
+        {&motionBlurProgram, kPositionAttribute, "position"},
+        {&pureQuadProgram, kPositionAttribute, "position"},
+        {&bloomProgram, kPositionAttribute, "position"},
     };
     for (const AttributeBinding& attribute : attributes) {
         glBindAttribLocation(attribute.program->name, attribute.location, attribute.name);

@@ -11,9 +11,10 @@
 //   pureQuadProgram    pureQuad.vert / pureQuad.frag         final composite
 //   bloomProgram       bloom.vert / bloom.frag               bloom pass
 //
-// Attributes: pvlTexProgram has "position" 0, "normal" 1, "texCoords" 2,
-// "tangent" 3, "bitangent" 4 (three floats each); the three quad programs have
-// "position" 0 (two floats).
+// Attributes: pvlTexProgram has "position", "normal", "texCoords", "tangent"
+// and "bitangent" (three floats each); the three quad programs have
+// "position" (two floats). Their locations and the texture units the samplers
+// are set to are in shading/shader_bindings.h.
 #pragma once
 
 #include "shading/shader_program.h"

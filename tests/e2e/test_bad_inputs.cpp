@@ -20,6 +20,7 @@
 
 #include "demo_process.h"
 #include "mp3_encoder.h"
+#include "test_models.h"
 #include "test_support.h"
 
 namespace fs = std::filesystem;
@@ -28,139 +29,38 @@ namespace {
 
 // ---- Small content, written here --------------------------------------------
 
-struct Mesh {
-    std::vector<float> positions;  // 3 per vertex
-    std::vector<float> normals;    // empty or 3 per vertex
-    std::vector<float> uvs;        // empty or 2 per vertex
-    std::vector<int> polygonSizes;  // empty: triangles; else a polylist with these sizes
-    // Material texture paths as a modelling tool wrote them; empty: none.
-    std::string colorPath, normalPath, heightPath;
-};
-
-std::string floatText(const std::vector<float>& values) {
-    std::ostringstream out;
-    out.precision(9);
-    for (std::size_t i = 0; i < values.size(); ++i) out << (i ? " " : "") << values[i];
-    return out.str();
-}
-
-std::string source(const std::string& id, const std::vector<float>& values, const std::string& params) {
-    std::ostringstream out;
-    out << "<source id=\"" << id << "\"><float_array id=\"" << id << "-a\" count=\"" << values.size() << "\">"
-        << floatText(values) << "</float_array><technique_common><accessor source=\"#" << id << "-a\" count=\""
-        << values.size() / params.size() << "\" stride=\"" << params.size() << "\">";
-    for (char p : params) out << "<param name=\"" << p << "\" type=\"float\"/>";
-    out << "</accessor></technique_common></source>\n";
-    return out.str();
-}
-
-// A Collada 1.4.1 file: one node, one material and one geometry per mesh, in
-// list order; the colour map in the diffuse slot, the normal map in the
-// specular slot and the height map in the transparent (opacity) slot.
-std::string colladaText(const std::vector<Mesh>& meshes) {
-    std::ostringstream images, effects, materials, geometries, nodes;
-    for (std::size_t m = 0; m < meshes.size(); ++m) {
-        const Mesh& mesh = meshes[m];
-        const std::string id = std::to_string(m);
-        const std::string* paths[3] = {&mesh.colorPath, &mesh.normalPath, &mesh.heightPath};
-        std::string params, samplers[3];
-        for (int t = 0; t < 3; ++t) {
-            if (paths[t]->empty()) continue;
-            const std::string tag = id + "_" + std::to_string(t);
-            images << "<image id=\"img" << tag << "\"><init_from>" << *paths[t] << "</init_from></image>\n";
-            params += "<newparam sid=\"surf" + tag + "\"><surface type=\"2D\"><init_from>img" + tag +
-                      "</init_from></surface></newparam><newparam sid=\"samp" + tag +
-                      "\"><sampler2D><source>surf" + tag + "</source></sampler2D></newparam>\n";
-            samplers[t] = "samp" + tag;
-        }
-        auto slot = [&](const char* element, const std::string& sampler, const char* color) {
-            if (sampler.empty()) return std::string("<") + element + "><color>" + color + "</color></" + element + ">";
-            return std::string("<") + element + "><texture texture=\"" + sampler + "\" texcoord=\"UV0\"/></" +
-                   element + ">";
-        };
-        effects << "<effect id=\"fx" << id << "\"><profile_COMMON>" << params << "<technique sid=\"common\"><phong>"
-                << "<ambient><color>0.1 0.1 0.1 1</color></ambient>" << slot("diffuse", samplers[0], "0.7 0.6 0.5 1")
-                << slot("specular", samplers[1], "0.5 0.5 0.5 1") << "<shininess><float>16</float></shininess>";
-        if (!samplers[2].empty()) {
-            effects << "<transparent opaque=\"A_ONE\"><texture texture=\"" << samplers[2]
-                    << "\" texcoord=\"UV0\"/></transparent>";
-        }
-        effects << "</phong></technique></profile_COMMON></effect>\n";
-        materials << "<material id=\"mat" << id << "\"><instance_effect url=\"#fx" << id << "\"/></material>\n";
-
-        const std::size_t vertexCount = mesh.positions.size() / 3;
-        geometries << "<geometry id=\"g" << id << "\"><mesh>\n" << source("g" + id + "-pos", mesh.positions, "XYZ");
-        if (!mesh.normals.empty()) geometries << source("g" + id + "-nrm", mesh.normals, "XYZ");
-        if (!mesh.uvs.empty()) geometries << source("g" + id + "-uv", mesh.uvs, "ST");
-        geometries << "<vertices id=\"g" << id << "-v\"><input semantic=\"POSITION\" source=\"#g" << id
-                   << "-pos\"/></vertices>\n";
-        std::string inputs = "<input semantic=\"VERTEX\" source=\"#g" + id + "-v\" offset=\"0\"/>";
-        if (!mesh.normals.empty()) inputs += "<input semantic=\"NORMAL\" source=\"#g" + id + "-nrm\" offset=\"0\"/>";
-        if (!mesh.uvs.empty()) inputs += "<input semantic=\"TEXCOORD\" source=\"#g" + id + "-uv\" offset=\"0\" set=\"0\"/>";
-        std::ostringstream indices;
-        for (std::size_t v = 0; v < vertexCount; ++v) indices << (v ? " " : "") << v;
-        if (mesh.polygonSizes.empty()) {
-            geometries << "<triangles count=\"" << vertexCount / 3 << "\" material=\"m\">" << inputs << "<p>"
-                       << indices.str() << "</p></triangles>\n";
-        } else {
-            geometries << "<polylist count=\"" << mesh.polygonSizes.size() << "\" material=\"m\">" << inputs
-                       << "<vcount>";
-            for (int size : mesh.polygonSizes) geometries << size << " ";
-            geometries << "</vcount><p>" << indices.str() << "</p></polylist>\n";
-        }
-        geometries << "</mesh></geometry>\n";
-        nodes << "<node id=\"n" << id << "\" name=\"n" << id << "\"><instance_geometry url=\"#g" << id
-              << "\"><bind_material><technique_common><instance_material symbol=\"m\" target=\"#mat" << id
-              << "\"/></technique_common></bind_material></instance_geometry></node>\n";
-    }
-    std::ostringstream out;
-    out << "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n"
-        << "<COLLADA xmlns=\"http://www.collada.org/2005/11/COLLADASchema\" version=\"1.4.1\">\n"
-        << "<asset><unit name=\"meter\" meter=\"1\"/><up_axis>Z_UP</up_axis></asset>\n"
-        << "<library_images>" << images.str() << "</library_images>\n"
-        << "<library_effects>" << effects.str() << "</library_effects>\n"
-        << "<library_materials>" << materials.str() << "</library_materials>\n"
-        << "<library_geometries>" << geometries.str() << "</library_geometries>\n"
-        << "<library_visual_scenes><visual_scene id=\"s\">" << nodes.str()
-        << "</visual_scene></library_visual_scenes>\n"
-        << "<scene><instance_visual_scene url=\"#s\"/></scene>\n</COLLADA>\n";
-    return out.str();
-}
-
 // Two triangles facing +z at height z, spanning (x..x+4, 0..4), with normals,
 // texture coordinates and the three maps named the way a modelling tool would.
-Mesh quad(float x, float z) {
-    Mesh mesh;
+TestMesh quad(float x, float z) {
+    TestMesh mesh;
+    ColladaMesh& g = mesh.geometry;
     const float corners[6][2] = {{0, 0}, {4, 0}, {4, 4}, {0, 0}, {4, 4}, {0, 4}};
     for (const auto& c : corners) {
-        mesh.positions.insert(mesh.positions.end(), {x + c[0], c[1], z});
-        mesh.normals.insert(mesh.normals.end(), {0, 0, 1});
-        mesh.uvs.insert(mesh.uvs.end(), {c[0] / 4, c[1] / 4});
+        g.positions.push_back(Vec3{x + c[0], c[1], z});
+        g.normals.push_back(Vec3{0, 0, 1});
+        g.uvs.insert(g.uvs.end(), {c[0] / 4, c[1] / 4});
     }
-    mesh.colorPath = "C:\\art\\maps\\color.ppm";
-    mesh.normalPath = "C:\\art\\maps\\normal.ppm";
-    mesh.heightPath = "height.ppm";
-    return mesh;
-}
-
-// The last mesh of a file only marks the centroid.
-Mesh marker() {
-    Mesh mesh;
-    mesh.positions = {0, 0, 0, 2, 0, 0, 2, 4, 0, 0, 4, 6};
-    mesh.polygonSizes = {4};
+    ColladaMaterial& m = mesh.material;
+    m.ambient = Vec3{0.1f, 0.1f, 0.1f};
+    m.diffuse = Vec3{0.7f, 0.6f, 0.5f};
+    m.specular = Vec3{0.5f, 0.5f, 0.5f};
+    m.shininess = 16.0f;
+    m.colorPath = "C:\\art\\maps\\color.ppm";
+    m.normalPath = "C:\\art\\maps\\normal.ppm";
+    m.heightPath = "height.ppm";
     return mesh;
 }
 
 // The main scene draws all but its last five meshes before tick 1070, so six
 // meshes ahead of the marker make the first one drawn from the first frame.
-std::vector<Mesh> mainMeshes() {
-    std::vector<Mesh> meshes;
+std::vector<TestMesh> mainMeshes() {
+    std::vector<TestMesh> meshes;
     for (int i = 0; i < 6; ++i) meshes.push_back(quad(-12.0f + 5.0f * i, 0.0f));
-    meshes.push_back(marker());
+    meshes.push_back(markerMesh());
     return meshes;
 }
 
-std::vector<Mesh> streetMeshes() { return {quad(0.0f, -1.0f), marker()}; }
+std::vector<TestMesh> streetMeshes() { return {quad(0.0f, -1.0f), markerMesh()}; }
 
 // Binary PPM: DevIL reads it, and writing it needs no image library.
 std::string ppm(int width, int height, int seed) {
@@ -233,8 +133,8 @@ UniformRange programUniforms(const std::string& file) {
 std::string goodFolder(const std::string& tag) {
     const std::string dir = makeScratchDir("bad-" + tag);
     copyShaders(dir);
-    writeFile(dir + "/scene/main2.DAE", colladaText(mainMeshes()));
-    writeFile(dir + "/scene/StreetScene.DAE", colladaText(streetMeshes()));
+    writeFile(dir + "/scene/main2.DAE", testModel(mainMeshes()));
+    writeFile(dir + "/scene/StreetScene.DAE", testModel(streetMeshes()));
     writeFile(dir + "/tex/color.ppm", ppm(16, 8, 1));
     writeFile(dir + "/tex/normal.ppm", ppm(8, 8, 2));
     writeFile(dir + "/tex/height.ppm", ppm(8, 16, 3));
@@ -273,7 +173,7 @@ std::string withoutUniform(const std::string& glsl, const std::string& name) {
 
 // The first two position values of every mesh written as "nan".
 std::string withNaNPositions(std::string text) {
-    const std::string marker = "-pos-a\" count=\"";
+    const std::string marker = "-positions-array\" count=\"";
     for (std::size_t at = text.find(marker); at != std::string::npos; at = text.find(marker, at + 1)) {
         const std::size_t first = text.find('>', at) + 1;
         const std::size_t second = text.find_first_of(" <", first);
@@ -387,18 +287,18 @@ void addShaderCases(std::vector<BadInput>& cases) {
 }
 
 void addModelCases(std::vector<BadInput>& cases) {
-    const std::string validText = colladaText(mainMeshes());
+    const std::string validText = testModel(mainMeshes());
     for (const std::string file : {"main2.DAE", "StreetScene.DAE"}) {
         const std::string path = "scene/" + file;
         const std::string stem = file.substr(0, file.find('.'));
-        const std::vector<Mesh> good = file == "main2.DAE" ? mainMeshes() : streetMeshes();
+        const std::vector<TestMesh> good = file == "main2.DAE" ? mainMeshes() : streetMeshes();
         // What the importer rejects fails the load: the message once, the music
         // still started (so no "Could not play sound!"), exit code 1.
         const std::vector<std::pair<std::string, std::string>> rejected = {
             {"empty", ""},
             {"truncated", validText.substr(0, validText.size() / 2)},
             {"not_xml", "Not a model at all.\n\x01\x02\x03 <<< &&& \xff\xfe\n"},
-            {"no_meshes", colladaText({})},
+            {"no_meshes", testModel({})},
         };
         cases.push_back({"model_missing_" + stem, [=](const std::string& d) { fs::remove(d + "/" + path); },
                          Ends::AtStartUp, 1, {kMusicLoaded, kSceneFailed}, {{kSceneFailed, 1}, {kNoPlay, 0}}});
@@ -416,38 +316,44 @@ void addModelCases(std::vector<BadInput>& cases) {
                              Ends::AtStartUp, 1, {kMusicLoaded, kSceneFailed}, {{kSceneFailed, 1}, {kNoPlay, 0}}});
         }
         // What the importer takes loads and runs, however odd the geometry.
-        auto runs = [&](const std::string& kind, std::vector<Mesh> meshes) {
-            const std::string text = colladaText(meshes);
+        auto runs = [&](const std::string& kind, std::vector<TestMesh> meshes) {
+            const std::string text = testModel(meshes);
             cases.push_back({"model_" + kind + "_" + stem, [=](const std::string& d) { writeFile(d + "/" + path, text); },
                              Ends::OnEscape, 0, {kMusicLoaded}, {{kSceneFailed, 0}, {kNoPlay, 0}}});
         };
-        std::vector<Mesh> meshes = good;
-        meshes.back().positions.clear();
-        meshes.back().polygonSizes.clear();
+        std::vector<TestMesh> meshes = good;
+        meshes.back().geometry.positions.clear();
+        meshes.back().geometry.polygonSizes.clear();
         runs("last_mesh_without_vertices", meshes);
 
         meshes = good;
-        for (Mesh& mesh : meshes) {
-            mesh.normals.clear();
-            mesh.uvs.clear();
+        for (TestMesh& mesh : meshes) {
+            mesh.geometry.normals.clear();
+            mesh.geometry.uvs.clear();
         }
         runs("no_normals_no_texcoords", meshes);
 
         meshes = good;
-        for (std::size_t i = 0; i + 1 < meshes.size(); ++i) meshes[i].polygonSizes = {1, 2, 1, 2};  // points and lines
+        for (std::size_t i = 0; i + 1 < meshes.size(); ++i) {
+            meshes[i].geometry.polygonSizes = {1, 2, 1, 2};  // points and lines
+        }
         runs("points_and_lines", meshes);
 
+        // Coordinates near the float's limit, their signs alternating.
+        const auto huge = [](std::size_t k) { return k % 2 ? -3.0e38f : 3.0e38f; };
         meshes = good;
         for (std::size_t i = 0; i + 1 < meshes.size(); ++i) {
-            for (std::size_t k = 0; k < meshes[i].positions.size(); ++k) {
-                meshes[i].positions[k] = (k % 2 ? -3.0e38f : 3.0e38f);
+            std::vector<Vec3>& positions = meshes[i].geometry.positions;
+            for (std::size_t v = 0; v < positions.size(); ++v) {
+                positions[v] = Vec3{huge(3 * v), huge(3 * v + 1), huge(3 * v + 2)};
             }
         }
-        meshes.back().positions = {3.0e38f, 3.0e38f, -3.0e38f, 3.0e38f, 3.0e38f, -3.0e38f, 1, 1, 1, 1, 1, 1};
+        meshes.back().geometry.positions = {Vec3{3.0e38f, 3.0e38f, -3.0e38f}, Vec3{3.0e38f, 3.0e38f, -3.0e38f},
+                                            Vec3{1, 1, 1}, Vec3{1, 1, 1}};
         runs("huge_coordinates", meshes);
 
         // Assimp's number parser reads "nan" as a NaN.
-        const std::string nanText = withNaNPositions(colladaText(good));
+        const std::string nanText = withNaNPositions(testModel(good));
         EXPECT_NE(nanText.find(">nan nan "), std::string::npos);
         cases.push_back({"model_nan_coordinates_" + stem,
                          [=](const std::string& d) { writeFile(d + "/" + path, nanText); }, Ends::OnEscape, 0,
@@ -482,22 +388,22 @@ void addTextureCases(std::vector<BadInput>& cases) {
                      Ends::OnEscape, 0, {failed, fine}, {{failed, 7}, {fine, 7}, {kSceneFailed, 0}}});
     cases.push_back({"texture_path_ends_in_backslash",
                      [](const std::string& d) {
-                         std::vector<Mesh> meshes = mainMeshes();
-                         meshes[0].colorPath = "C:\\art\\maps\\";
-                         writeFile(d + "/scene/main2.DAE", colladaText(meshes));
+                         std::vector<TestMesh> meshes = mainMeshes();
+                         meshes[0].material.colorPath = "C:\\art\\maps\\";
+                         writeFile(d + "/scene/main2.DAE", testModel(meshes));
                      },
                      Ends::OnEscape, 0, {"tex/ could not be loaded..."},
                      {{"tex/ could not be loaded...", 1}, {"tex/color.ppm loaded...", 6}, {kSceneFailed, 0}}});
     cases.push_back({"texture_one_image_for_many_meshes",
                      [](const std::string& d) {
-                         std::vector<Mesh> meshes;
+                         std::vector<TestMesh> meshes;
                          for (int i = 0; i < 40; ++i) {
-                             Mesh mesh = quad(static_cast<float>(i), 0.0f);
-                             mesh.normalPath = mesh.heightPath = mesh.colorPath;
+                             TestMesh mesh = quad(static_cast<float>(i), 0.0f);
+                             mesh.material.normalPath = mesh.material.heightPath = mesh.material.colorPath;
                              meshes.push_back(mesh);
                          }
-                         meshes.push_back(marker());
-                         writeFile(d + "/scene/main2.DAE", colladaText(meshes));
+                         meshes.push_back(markerMesh());
+                         writeFile(d + "/scene/main2.DAE", testModel(meshes));
                      },
                      Ends::OnEscape, 0, {"tex/color.ppm loaded..."},
                      {{"tex/color.ppm loaded...", 40 * 3 + 1}, {"tex/normal.ppm loaded...", 1}, {kSceneFailed, 0}}});

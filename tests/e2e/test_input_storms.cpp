@@ -133,6 +133,15 @@ protected:
         }
         EXPECT_TRUE(demo.sendKeys(window, keys, delayMs));
     }
+    // Escape held until the run ends, which must be a clean end with code 0
+    // after a good start-up.
+    ProcessResult endWithEscape() {
+        hold({"Escape"}, 30.0);
+        const ProcessResult result = demo.finish(30);
+        expectCleanEnd(result, 0);
+        expectGoodStartUp(result.output);
+        return result;
+    }
 };
 
 // M, B and Z held down from before the first frame: each acts on the same
@@ -141,10 +150,7 @@ protected:
 TEST_F(InputStorms, HeldKeysActEvery31FramesAndEscapeEndsTheRun) {
     hold({"m", "b", "z"}, 12.0);  // start-up, then at well over 3 frames per second several toggles
     ASSERT_TRUE(demo.running()) << demo.output();
-    hold({"Escape"}, 30.0);
-    const ProcessResult result = demo.finish(30);
-    expectCleanEnd(result, 0);
-    expectGoodStartUp(result.output);
+    const ProcessResult result = endWithEscape();
 
     const KeyLines keys = keyLines(result.output);
     EXPECT_TRUE(keys.strays.empty()) << keys.strays.front();
@@ -163,10 +169,7 @@ TEST_F(InputStorms, HammeredKeysNeverBreakTheRun) {
     hammer({"m", "b", "z"}, 150, 1);
     hammer({"m", "z", "b", "z", "m"}, 300, 0);
     ASSERT_TRUE(demo.running()) << demo.output();
-    hold({"Escape"}, 30.0);
-    const ProcessResult result = demo.finish(30);
-    expectCleanEnd(result, 0);
-    expectGoodStartUp(result.output);
+    const ProcessResult result = endWithEscape();
 
     const KeyLines keys = keyLines(result.output);
     EXPECT_TRUE(keys.strays.empty()) << keys.strays.front();

@@ -12,15 +12,14 @@
 #include <cstdlib>
 #include <cstring>
 #include <iostream>
+#include <string>
 #include <vector>
 
 #include "app/frame_loop.h"
-#include "app/platform.h"
-#include "app/startup.h"
-#include "app/timeline.h"
 #include "app/window.h"
 #include "camera/camera_rig.h"
 #include "import/scene.h"
+#include "platform/frame_size.h"
 #include "shading/programs.h"
 #include "render/frame_matrices.h"
 #include "render/bloom_pass.h"
@@ -31,23 +30,7 @@
 
 namespace {
 
-constexpr int kPixels = 1024 * 768;
-
-double virtualNow = 0.0;
-double virtualClock() { return virtualNow; }
-int noKey(int) { return 0; }
-bool windowStaysOpen() { return true; }
-
-// What a run's frames do besides drawing, in small steps of virtual time.
-void advanceWithoutDrawing(double seconds) {
-    while (virtualNow < seconds) {
-        virtualNow = std::min(virtualNow + 0.005, seconds);
-        advanceTimeline(runState, virtualNow);
-        cameraRig.update();
-        lightRig.update();
-        handleKeys(runState, KeyStates{}, std::cout);
-    }
-}
+constexpr int kPixels = kFrameWidth * kFrameHeight;
 
 bool sameMatrix(const Mat4& a, const Mat4& b) { return std::memcmp(a.m, b.m, sizeof a.m) == 0; }
 
@@ -98,9 +81,7 @@ void startOnce() {
     started = true;
     ASSERT_EQ(chdir(runPath("").c_str()), 0) << "no run folder at " << runPath("");
     openDemoWindow();
-    platform.readClock = virtualClock;
-    platform.readKey = noKey;
-    platform.windowOpen = windowStaysOpen;
+    useVirtualTime();
     ASSERT_TRUE(startDemo()) << "the scenes did not load";
 }
 
@@ -203,30 +184,32 @@ TEST(FirstFrames, TheFirstBloomFramesBrightPassStillHasWidthAndHeightZero) {
         EXPECT_EQ(d.framebuffer, static_cast<GLint>(t.bloomFramebuffer));
         EXPECT_EQ(d.texThresh, 0);
     }
-    // Draw 1, the bright pass: the scene image through "texColor".
-    EXPECT_EQ(first[0].drawBuffer, GL_COLOR_ATTACHMENT0);
-    EXPECT_EQ(first[0].unit0, static_cast<GLint>(t.sceneColorTexture));
+    struct Expected {
+        GLint drawBuffer;
+        GLuint unit0;
+        GLint threshold, horizontal;
+        float width, height;
+    };
+    const Expected expected[3] = {
+        // Draw 1, the bright pass: the scene image through "texColor".
+        {GL_COLOR_ATTACHMENT0, t.sceneColorTexture, 1, 0, 0.0f, 0.0f},
+        // Draw 2, the horizontal blur of the bright image.
+        {GL_COLOR_ATTACHMENT1, t.bloomThresholdTexture, 0, 1, 1024.0f, 768.0f},
+        // Draw 3, the vertical blur added to the scene image on unit 1.
+        {GL_COLOR_ATTACHMENT2, t.bloomHorizontalTexture, 0, 0, 1024.0f, 768.0f},
+    };
+    for (int i = 0; i < 3; ++i) {
+        SCOPED_TRACE("draw " + std::to_string(i + 1));
+        EXPECT_EQ(first[i].drawBuffer, expected[i].drawBuffer);
+        EXPECT_EQ(first[i].unit0, static_cast<GLint>(expected[i].unit0));
+        EXPECT_EQ(first[i].threshold, expected[i].threshold);
+        EXPECT_EQ(first[i].horizontal, expected[i].horizontal);
+        EXPECT_EQ(first[i].width, expected[i].width);
+        EXPECT_EQ(first[i].height, expected[i].height);
+    }
     EXPECT_EQ(first[0].texColor, 0);
-    EXPECT_EQ(first[0].threshold, 1);
-    EXPECT_EQ(first[0].horizontal, 0);
-    EXPECT_EQ(first[0].width, 0.0f);
-    EXPECT_EQ(first[0].height, 0.0f);
-    // Draw 2, the horizontal blur of the bright image.
-    EXPECT_EQ(first[1].drawBuffer, GL_COLOR_ATTACHMENT1);
-    EXPECT_EQ(first[1].unit0, static_cast<GLint>(t.bloomThresholdTexture));
-    EXPECT_EQ(first[1].threshold, 0);
-    EXPECT_EQ(first[1].horizontal, 1);
-    EXPECT_EQ(first[1].width, 1024.0f);
-    EXPECT_EQ(first[1].height, 768.0f);
-    // Draw 3, the vertical blur added to the scene image on unit 1.
-    EXPECT_EQ(first[2].drawBuffer, GL_COLOR_ATTACHMENT2);
-    EXPECT_EQ(first[2].unit0, static_cast<GLint>(t.bloomHorizontalTexture));
     EXPECT_EQ(first[2].unit1, static_cast<GLint>(t.sceneColorTexture));
     EXPECT_EQ(first[2].texColor, 1);
-    EXPECT_EQ(first[2].threshold, 0);
-    EXPECT_EQ(first[2].horizontal, 0);
-    EXPECT_EQ(first[2].width, 1024.0f);
-    EXPECT_EQ(first[2].height, 768.0f);
 
     const std::vector<BloomDraw> second = drawBloomRecorded();
     ASSERT_EQ(second.size(), 3u);

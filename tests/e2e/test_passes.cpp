@@ -19,12 +19,13 @@
 #include <vector>
 
 #include "app/frame_loop.h"
-#include "app/platform.h"
-#include "app/startup.h"
 #include "app/timeline.h"
 #include "app/window.h"
 #include "camera/camera_rig.h"
 #include "import/scene.h"
+#include "platform/frame_size.h"
+#include "platform/platform.h"
+#include "platform/run_state.h"
 #include "render/bloom_pass.h"
 #include "render/composite.h"
 #include "render/frame_matrices.h"
@@ -36,8 +37,8 @@
 
 namespace {
 
-constexpr int kWidth = 1024;
-constexpr int kHeight = 768;
+constexpr int kWidth = kFrameWidth;
+constexpr int kHeight = kFrameHeight;
 
 // An RGBA8 picture, bottom row first, as both glGetTexImage and glReadPixels give it.
 struct Image {
@@ -78,12 +79,6 @@ int pixelDifference(const Image& a, const Image& b, int x, int y) {
     return worst;
 }
 
-// Virtual time and an untouched keyboard.
-double virtualNow = 0.0;
-double virtualClock() { return virtualNow; }
-int noKey(int) { return 0; }
-bool windowStaysOpen() { return true; }
-
 // The window's own present, with a read of the back buffer just before it.
 void (*windowPresent)() = nullptr;
 Image backBuffer;
@@ -93,18 +88,6 @@ void readThenPresent() {
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
     glReadPixels(0, 0, kWidth, kHeight, GL_RGBA, GL_UNSIGNED_BYTE, backBuffer.rgba.data());
     windowPresent();
-}
-
-// Everything a frame does besides drawing, in small steps, so the timeline's
-// events and the camera's path segments come out as in a real run.
-void advanceWithoutDrawing(double seconds) {
-    while (virtualNow < seconds) {
-        virtualNow = std::min(virtualNow + 0.005, seconds);
-        advanceTimeline(runState, virtualNow);
-        cameraRig.update();
-        lightRig.update();
-        handleKeys(runState, KeyStates{}, std::cout);
-    }
 }
 
 struct CameraPose {
@@ -218,9 +201,7 @@ protected:
         ConsoleCapture console;
         openDemoWindow();
         windowPresent = platform.present;
-        platform.readClock = virtualClock;
-        platform.readKey = noKey;
-        platform.windowOpen = windowStaysOpen;
+        useVirtualTime();
         platform.present = readThenPresent;
         const bool started = startDemo();
         startUpReport = console.text();
@@ -268,9 +249,10 @@ TEST_F(Passes, EveryStartUpLineIsFlushed) {
 int mbzHeld(int key) { return key == kKeyM || key == kKeyB || key == kKeyZ ? kKeyPressed : 0; }
 TEST_F(Passes, KeyOutputsOfARealFrameStayUnflushed) {
     runState.motionBlurKeyCounter = runState.bloomKeyCounter = 31;
+    int (*noKey)(int) = platform.readKey;
     platform.readKey = mbzHeld;
     ConsoleCapture console;
-    virtualNow += 0.005;
+    virtualSeconds += 0.005;
     const bool goOn = runFrame();
     platform.readKey = noKey;
     EXPECT_TRUE(goOn);

@@ -7,6 +7,7 @@
 #include <sstream>
 #include <vector>
 
+#include "platform/frame_size.h"
 #include "render/render_targets.h"
 #include "test_support.h"
 
@@ -25,7 +26,7 @@ Bindings afterCreation;
 class RenderTargetsTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        haveContext = openHiddenContext(1024, 768);
+        haveContext = openHiddenContext(kFrameWidth, kFrameHeight);
         ASSERT_TRUE(haveContext) << "no window: run under xvfb-run";
 
         ConsoleCapture out;
@@ -40,13 +41,6 @@ protected:
     }
     void SetUp() override { ASSERT_TRUE(haveContext); }
 };
-
-GLint textureLevelParameter(GLuint texture, GLenum parameter) {
-    GLint value = -1;
-    glBindTexture(GL_TEXTURE_2D, texture);
-    glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, parameter, &value);
-    return value;
-}
 
 GLint textureParameter(GLuint texture, GLenum parameter) {
     GLint value = -1;
@@ -81,8 +75,8 @@ TEST_F(RenderTargetsTest, TexturesHaveTheFixedSizesFormatsAndFilters) {
     for (size_t i = 0; i < all.size(); ++i) {
         EXPECT_NE(all[i], 0u);
         for (size_t j = 0; j < i; ++j) EXPECT_NE(all[i], all[j]) << "two targets share one texture";
-        EXPECT_EQ(textureLevelParameter(all[i], GL_TEXTURE_WIDTH), 1024);
-        EXPECT_EQ(textureLevelParameter(all[i], GL_TEXTURE_HEIGHT), 768);
+        EXPECT_EQ(textureLevelParameter(all[i], 0, GL_TEXTURE_WIDTH), 1024);
+        EXPECT_EQ(textureLevelParameter(all[i], 0, GL_TEXTURE_HEIGHT), 768);
         EXPECT_EQ(textureParameter(all[i], GL_TEXTURE_MIN_FILTER), GL_LINEAR);
         EXPECT_EQ(textureParameter(all[i], GL_TEXTURE_MAG_FILTER), GL_LINEAR);
         // The zap shake counts on wrapping at the edges.
@@ -90,12 +84,12 @@ TEST_F(RenderTargetsTest, TexturesHaveTheFixedSizesFormatsAndFilters) {
         EXPECT_EQ(textureParameter(all[i], GL_TEXTURE_WRAP_T), GL_REPEAT);
     }
     for (GLuint color : colors) {
-        EXPECT_EQ(textureLevelParameter(color, GL_TEXTURE_INTERNAL_FORMAT), GL_RGBA8);
-        EXPECT_EQ(textureLevelParameter(color, GL_TEXTURE_RED_SIZE), 8);
-        EXPECT_EQ(textureLevelParameter(color, GL_TEXTURE_ALPHA_SIZE), 8);
+        EXPECT_EQ(textureLevelParameter(color, 0, GL_TEXTURE_INTERNAL_FORMAT), GL_RGBA8);
+        EXPECT_EQ(textureLevelParameter(color, 0, GL_TEXTURE_RED_SIZE), 8);
+        EXPECT_EQ(textureLevelParameter(color, 0, GL_TEXTURE_ALPHA_SIZE), 8);
     }
-    EXPECT_GT(textureLevelParameter(t.sceneDepthTexture, GL_TEXTURE_DEPTH_SIZE), 0);
-    EXPECT_EQ(textureLevelParameter(t.sceneDepthTexture, GL_TEXTURE_RED_SIZE), 0);
+    EXPECT_GT(textureLevelParameter(t.sceneDepthTexture, 0, GL_TEXTURE_DEPTH_SIZE), 0);
+    EXPECT_EQ(textureLevelParameter(t.sceneDepthTexture, 0, GL_TEXTURE_RED_SIZE), 0);
     glBindTexture(GL_TEXTURE_2D, 0);
 }
 
@@ -171,7 +165,7 @@ TEST_F(RenderTargetsTest, TheQuadCoversTheWholeTargetWithCullingOn) {
 
     glEnable(GL_DEPTH_TEST);
     glEnable(GL_CULL_FACE);
-    glViewport(0, 0, 1024, 768);
+    glViewport(0, 0, kFrameWidth, kFrameHeight);
     glClearColor(0, 0, 0, 0);
     glUseProgram(program);
     glBindFramebuffer(GL_FRAMEBUFFER, renderTargets.sceneFramebuffer);
@@ -181,9 +175,9 @@ TEST_F(RenderTargetsTest, TheQuadCoversTheWholeTargetWithCullingOn) {
     drawFullScreenQuad();
     glBindVertexArray(0);
 
-    std::vector<unsigned char> pixels(1024 * 768 * 4);
+    std::vector<unsigned char> pixels(kFrameWidth * kFrameHeight * 4);
     glReadBuffer(GL_COLOR_ATTACHMENT0);
-    glReadPixels(0, 0, 1024, 768, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
+    glReadPixels(0, 0, kFrameWidth, kFrameHeight, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
     int uncovered = 0;
     for (size_t i = 0; i < pixels.size(); i += 4) uncovered += pixels[i] != 255;
     EXPECT_EQ(uncovered, 0);

@@ -19,154 +19,36 @@
 #include <string>
 #include <vector>
 
-#include "app/platform.h"
 #include "app/startup.h"
 #include "app/timeline.h"
 #include "import/import_guard.h"
 #include "import/scene.h"
+#include "platform/platform.h"
+#include "test_models.h"
 #include "test_support.h"
 
 namespace {
 
-// ---- A tiny Collada writer for hand-made test models ----------------------
-
-struct TestMaterial {
-    std::string ambient = "0.1 0.2 0.3 1";  // empty: no <ambient> element
-    std::string diffuse = "0.6 0.5 0.4 1";
-    std::string specular = "0.9 0.8 0.7 1";
-    std::string shininess = "24";
-    // Image paths as a modelling tool wrote them; empty: no texture in that slot.
-    std::string colorPath, normalPath, heightPath;
-};
-
-struct TestMesh {
-    std::vector<float> positions;  // 3 per vertex
-    std::vector<float> normals;    // empty or 3 per vertex
-    std::vector<float> uvs;        // empty or 2 per vertex
-    std::vector<int> polygonSizes;  // empty: triangles; else one entry per face (polylist)
-    bool asLines = false;           // one <lines> element instead
-    TestMaterial material;
-};
-
-std::string floats(const std::vector<float>& values) {
-    std::ostringstream out;
-    for (std::size_t i = 0; i < values.size(); ++i) out << (i ? " " : "") << values[i];
-    return out.str();
-}
-
-std::string source(const std::string& id, const std::vector<float>& values, const char* params) {
-    const int stride = static_cast<int>(std::string(params).size());
-    std::ostringstream out;
-    out << "<source id=\"" << id << "\"><float_array id=\"" << id << "-a\" count=\"" << values.size() << "\">"
-        << floats(values) << "</float_array><technique_common><accessor source=\"#" << id
-        << "-a\" count=\"" << values.size() / stride << "\" stride=\"" << stride << "\">";
-    for (const char* p = params; *p; ++p) out << "<param name=\"" << *p << "\" type=\"float\"/>";
-    out << "</accessor></technique_common></source>\n";
-    return out.str();
-}
-
-std::string slot(const char* element, const std::string& color, const std::string& sampler) {
-    if (!sampler.empty()) {
-        return std::string("<") + element + "><texture texture=\"" + sampler + "\" texcoord=\"UV0\"/></" + element + ">";
-    }
-    if (color.empty()) return "";
-    return std::string("<") + element + "><color>" + color + "</color></" + element + ">";
-}
-
-std::string colladaFile(const std::vector<TestMesh>& meshes) {
-    std::ostringstream images, effects, materials, geometries, nodes;
-    for (std::size_t m = 0; m < meshes.size(); ++m) {
-        const TestMaterial& mat = meshes[m].material;
-        const std::string id = std::to_string(m);
-        std::string params;
-        std::string samplers[3];
-        const std::string* paths[3] = {&mat.colorPath, &mat.normalPath, &mat.heightPath};
-        for (int t = 0; t < 3; ++t) {
-            if (paths[t]->empty()) continue;
-            const std::string image = "img" + id + "_" + std::to_string(t);
-            images << "<image id=\"" << image << "\"><init_from>" << *paths[t] << "</init_from></image>\n";
-            params += "<newparam sid=\"surf" + id + "_" + std::to_string(t) + "\"><surface type=\"2D\"><init_from>" +
-                      image + "</init_from></surface></newparam><newparam sid=\"samp" + id + "_" +
-                      std::to_string(t) + "\"><sampler2D><source>surf" + id + "_" + std::to_string(t) +
-                      "</source></sampler2D></newparam>\n";
-            samplers[t] = "samp" + id + "_" + std::to_string(t);
-        }
-        effects << "<effect id=\"fx" << id << "\"><profile_COMMON>" << params << "<technique sid=\"common\"><phong>"
-                << slot("ambient", mat.ambient, "") << slot("diffuse", mat.diffuse, samplers[0])
-                << slot("specular", mat.specular, samplers[1])
-                << (mat.shininess.empty() ? "" : "<shininess><float>" + mat.shininess + "</float></shininess>");
-        if (!samplers[2].empty()) {
-            effects << "<transparent opaque=\"A_ONE\"><texture texture=\"" << samplers[2]
-                    << "\" texcoord=\"UV0\"/></transparent>";
-        }
-        effects << "</phong></technique></profile_COMMON></effect>\n";
-        materials << "<material id=\"mat" << id << "\"><instance_effect url=\"#fx" << id << "\"/></material>\n";
-
-        const TestMesh& mesh = meshes[m];
-        const std::size_t vertexCount = mesh.positions.size() / 3;
-        geometries << "<geometry id=\"g" << id << "\"><mesh>\n" << source("g" + id + "-pos", mesh.positions, "XYZ");
-        if (!mesh.normals.empty()) geometries << source("g" + id + "-nrm", mesh.normals, "XYZ");
-        if (!mesh.uvs.empty()) geometries << source("g" + id + "-uv", mesh.uvs, "ST");
-        geometries << "<vertices id=\"g" << id << "-v\"><input semantic=\"POSITION\" source=\"#g" << id
-                   << "-pos\"/></vertices>\n";
-        std::string inputs = "<input semantic=\"VERTEX\" source=\"#g" + id + "-v\" offset=\"0\"/>";
-        if (!mesh.normals.empty()) inputs += "<input semantic=\"NORMAL\" source=\"#g" + id + "-nrm\" offset=\"0\"/>";
-        if (!mesh.uvs.empty()) {
-            inputs += "<input semantic=\"TEXCOORD\" source=\"#g" + id + "-uv\" offset=\"0\" set=\"0\"/>";
-        }
-        std::ostringstream indices;
-        for (std::size_t v = 0; v < vertexCount; ++v) indices << (v ? " " : "") << v;
-        if (mesh.asLines) {
-            geometries << "<lines count=\"" << vertexCount / 2 << "\" material=\"m\">" << inputs << "<p>"
-                       << indices.str() << "</p></lines>\n";
-        } else if (!mesh.polygonSizes.empty()) {
-            geometries << "<polylist count=\"" << mesh.polygonSizes.size() << "\" material=\"m\">" << inputs
-                       << "<vcount>";
-            for (int size : mesh.polygonSizes) geometries << size << " ";
-            geometries << "</vcount><p>" << indices.str() << "</p></polylist>\n";
-        } else {
-            geometries << "<triangles count=\"" << vertexCount / 3 << "\" material=\"m\">" << inputs << "<p>"
-                       << indices.str() << "</p></triangles>\n";
-        }
-        geometries << "</mesh></geometry>\n";
-        nodes << "<node id=\"n" << id << "\" name=\"n" << id << "\"><instance_geometry url=\"#g" << id
-              << "\"><bind_material><technique_common><instance_material symbol=\"m\" target=\"#mat" << id
-              << "\"/></technique_common></bind_material></instance_geometry></node>\n";
-    }
-    std::ostringstream out;
-    out << "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n"
-        << "<COLLADA xmlns=\"http://www.collada.org/2005/11/COLLADASchema\" version=\"1.4.1\">\n"
-        << "<asset><unit name=\"meter\" meter=\"1\"/><up_axis>Z_UP</up_axis></asset>\n"
-        << "<library_images>" << images.str() << "</library_images>\n"
-        << "<library_effects>" << effects.str() << "</library_effects>\n"
-        << "<library_materials>" << materials.str() << "</library_materials>\n"
-        << "<library_geometries>" << geometries.str() << "</library_geometries>\n"
-        << "<library_visual_scenes><visual_scene id=\"s\">" << nodes.str() << "</visual_scene></library_visual_scenes>\n"
-        << "<scene><instance_visual_scene url=\"#s\"/></scene>\n</COLLADA>\n";
-    return out.str();
-}
+// ---- Hand-made test models -------------------------------------------------
 
 // A triangle list of `triangles` triangles in the z = 0 plane, shifted by dx,
-// with normals +z and texture coordinates from x and y.
+// with normals +z and texture coordinates from x and y, and a plain material.
 TestMesh flatMesh(int triangles, float dx, bool normals = true, bool uvs = true) {
     TestMesh mesh;
+    mesh.material.ambient = Vec3{0.1f, 0.2f, 0.3f};
+    mesh.material.diffuse = Vec3{0.6f, 0.5f, 0.4f};
+    mesh.material.specular = Vec3{0.9f, 0.8f, 0.7f};
+    mesh.material.shininess = 24.0f;
+    ColladaMesh& g = mesh.geometry;
     for (int t = 0; t < triangles; ++t) {
         const float x = dx + 10.0f * t;
         const float corners[3][2] = {{x, 0}, {x + 1, 0}, {x, 1}};
         for (const auto& c : corners) {
-            mesh.positions.insert(mesh.positions.end(), {c[0], c[1], 0.0f});
-            if (normals) mesh.normals.insert(mesh.normals.end(), {0.0f, 0.0f, 1.0f});
-            if (uvs) mesh.uvs.insert(mesh.uvs.end(), {c[0] - dx, c[1]});
+            g.positions.push_back(Vec3{c[0], c[1], 0.0f});
+            if (normals) g.normals.push_back(Vec3{0.0f, 0.0f, 1.0f});
+            if (uvs) g.uvs.insert(g.uvs.end(), {c[0] - dx, c[1]});
         }
     }
-    return mesh;
-}
-
-// The centroid marker: one quad whose corners average to (1, 2, 1.5).
-TestMesh markerMesh() {
-    TestMesh mesh;
-    mesh.positions = {0, 0, 0, 2, 0, 0, 2, 4, 0, 0, 4, 6};
-    mesh.polygonSizes = {4};
     return mesh;
 }
 
@@ -210,13 +92,6 @@ std::vector<float> attributeData(GLuint vertexArray, GLuint location) {
     return data;
 }
 
-GLint levelWidth(GLuint texture, int level) {
-    GLint width = -1;
-    glBindTexture(GL_TEXTURE_2D, texture);
-    glGetTexLevelParameteriv(GL_TEXTURE_2D, level, GL_TEXTURE_WIDTH, &width);
-    return width;
-}
-
 struct Loaded {
     bool ok = false;
     std::string output;
@@ -243,7 +118,7 @@ protected:
 
     // Writes the meshes as scene/test.DAE and loads it, catching the console.
     Loaded load(Scene& scene, const std::vector<TestMesh>& meshes) {
-        writeFile(dir + "/scene/test.DAE", colladaFile(meshes));
+        writeFile(dir + "/scene/test.DAE", testModel(meshes));
         return loadFile(scene, "scene/test.DAE");
     }
     Loaded loadFile(Scene& scene, const char* path) {
@@ -299,10 +174,10 @@ TEST_F(SceneImport, AFileWithOneMeshOnlyPlacesTheCentroid) {
 TEST_F(SceneImport, UnreadableFilesFailSilentlyAndLeaveTheSceneEmpty) {
     writeFile(dir + "/scene/empty.DAE", "");
     writeFile(dir + "/scene/prose.DAE", "These are not the models you are looking for.\n");
-    std::string whole = colladaFile({flatMesh(1, 0.0f), markerMesh()});
+    std::string whole = testModel({flatMesh(1, 0.0f), markerMesh()});
     writeFile(dir + "/scene/truncated.DAE", whole.substr(0, whole.size() / 2));
     // Valid Collada without any geometry: the last mesh cannot mark a centroid.
-    writeFile(dir + "/scene/nomesh.DAE", colladaFile({}));
+    writeFile(dir + "/scene/nomesh.DAE", testModel({}));
     for (const char* path : {"scene/missing.DAE", "scene/empty.DAE", "scene/prose.DAE", "scene/truncated.DAE",
                              "scene/nomesh.DAE", "scene"}) {
         Scene scene;
@@ -359,12 +234,12 @@ TEST_F(SceneImport, LocationsFollowWhatEachMeshCarries) {
 
 TEST_F(SceneImport, LineAndPolygonFacesLoadWithFiniteFrames) {
     TestMesh lines = flatMesh(2, 0.0f);  // six vertices read as three lines
-    lines.asLines = true;
+    lines.geometry.lines = true;
     TestMesh quads = flatMesh(0, 0.0f);
-    quads.positions = {0, 0, 0, 1, 0, 0, 1, 1, 0, 0, 1, 0};
-    quads.normals = {0, 0, 1, 0, 0, 1, 0, 0, 1, 0, 0, 1};
-    quads.uvs = {0, 0, 1, 0, 1, 1, 0, 1};
-    quads.polygonSizes = {4};
+    quads.geometry.positions = {Vec3{0, 0, 0}, Vec3{1, 0, 0}, Vec3{1, 1, 0}, Vec3{0, 1, 0}};
+    quads.geometry.normals = std::vector<Vec3>(4, Vec3{0, 0, 1});
+    quads.geometry.uvs = {0, 0, 1, 0, 1, 1, 0, 1};
+    quads.geometry.polygonSizes = {4};
     Scene scene;
     ASSERT_TRUE(load(scene, {lines, quads, markerMesh()}).ok);
     ASSERT_EQ(scene.meshes.size(), 2u);
@@ -380,8 +255,8 @@ TEST_F(SceneImport, LineAndPolygonFacesLoadWithFiniteFrames) {
 TEST_F(SceneImport, MaterialColoursAndShininessAreRead) {
     TestMesh plain = flatMesh(1, 0.0f);
     TestMesh noAmbient = flatMesh(1, 0.0f);
-    noAmbient.material.ambient = "";
-    noAmbient.material.shininess = "";
+    noAmbient.material.ambient.reset();
+    noAmbient.material.shininess.reset();
     Scene scene;
     ASSERT_TRUE(load(scene, {plain, noAmbient, markerMesh()}).ok);
     const SceneMesh& a = scene.meshes[0];
@@ -457,8 +332,8 @@ TEST_F(SceneImport, AnRgbImageBecomesAMipmappedRgbaTexture) {
     EXPECT_EQ(m.colorImage.pixels[14], 200);
     EXPECT_EQ(m.colorImage.pixels[15], 255);
 
-    EXPECT_EQ(levelWidth(m.colorTexture, 0), 256);
-    EXPECT_EQ(levelWidth(m.colorTexture, 8), 1) << "the full mip chain down to 1 × 1";
+    EXPECT_EQ(textureLevelParameter(m.colorTexture, 0, GL_TEXTURE_WIDTH), 256);
+    EXPECT_EQ(textureLevelParameter(m.colorTexture, 8, GL_TEXTURE_WIDTH), 1) << "the full mip chain down to 1 × 1";
     glBindTexture(GL_TEXTURE_2D, m.colorTexture);
     GLint minFilter = 0, wrap = 0, internal = 0;
     glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, &minFilter);
@@ -490,7 +365,7 @@ TEST_F(SceneImport, UndecodableTexturesAreReportedAndStillFillTheirSlot) {
     for (const SceneMesh& mesh : scene.meshes) {
         EXPECT_TRUE(mesh.hasColorTexture);
         EXPECT_NE(mesh.colorTexture, 0u);
-        EXPECT_GE(levelWidth(mesh.colorTexture, 0), 1) << "a real, sampleable placeholder";
+        EXPECT_GE(textureLevelParameter(mesh.colorTexture, 0, GL_TEXTURE_WIDTH), 1) << "a real, sampleable placeholder";
     }
 }
 
@@ -498,7 +373,7 @@ TEST_F(SceneImport, UndecodableTexturesAreReportedAndStillFillTheirSlot) {
 
 // A long but ordinary model: tens of milliseconds of parsing.
 std::string largeModel() {
-    return colladaFile({flatMesh(20000, 0.0f), flatMesh(20000, 5.0f), markerMesh()});
+    return testModel({flatMesh(20000, 0.0f), flatMesh(20000, 5.0f), markerMesh()});
 }
 
 // Every file kept in tests/fuzz/known crashed the importer or kept it busy
@@ -547,9 +422,9 @@ TEST_F(SceneImport, ATrialReadPastItsTimeIsKilledAndReaped) {
 }
 
 TEST_F(SceneImport, ATrialReadSaysWhetherTheImporterCouldUseTheFile) {
-    writeFile(dir + "/scene/good.DAE", colladaFile({flatMesh(2, 0.0f), markerMesh()}));
+    writeFile(dir + "/scene/good.DAE", testModel({flatMesh(2, 0.0f), markerMesh()}));
     writeFile(dir + "/scene/prose.DAE", "Not a model.\n");
-    writeFile(dir + "/scene/nomesh.DAE", colladaFile({}));
+    writeFile(dir + "/scene/nomesh.DAE", testModel({}));
     EXPECT_EQ(tryImportInChild("scene/good.DAE", kSceneImportFlags, 30.0).outcome, TrialOutcome::Usable);
     for (const char* path : {"scene/prose.DAE", "scene/nomesh.DAE", "scene/missing.DAE"}) {
         EXPECT_EQ(tryImportInChild(path, kSceneImportFlags, 30.0).outcome, TrialOutcome::Rejected) << path;
@@ -559,7 +434,7 @@ TEST_F(SceneImport, ATrialReadSaysWhetherTheImporterCouldUseTheFile) {
 // The child leaves with _exit: buffered output of the parent's is not written
 // a second time, whether the child came through or crashed.
 TEST_F(SceneImport, AChildLeavesTheParentsBufferedOutputAlone) {
-    writeFile(dir + "/scene/good.DAE", colladaFile({flatMesh(2, 0.0f), markerMesh()}));
+    writeFile(dir + "/scene/good.DAE", testModel({flatMesh(2, 0.0f), markerMesh()}));
     const std::string crashing = sourcePath("tests/fuzz/known/assimp_collada_null_read.dae");
     FILE* log = std::fopen("log.txt", "w");
     ASSERT_NE(log, nullptr);

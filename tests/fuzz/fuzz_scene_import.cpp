@@ -116,22 +116,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         }
     }
 
-    // The centroid, summed and divided as loadScene does.
+    // The centroid, by loadScene's own computation.
     const aiMesh* marker = scene->mMeshes[scene->mNumMeshes - 1];
     if (marker->mNumVertices > 0) {
         readLikeUpload(marker->mVertices, marker->mNumVertices);
-        float sx = 0.0f, sy = 0.0f, sz = 0.0f;
         bool finite = true;
         for (unsigned v = 0; v < marker->mNumVertices; ++v) {
             const aiVector3D& p = marker->mVertices[v];
             finite = finite && std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z) &&
                      std::fabs(p.x) < 1e30f && std::fabs(p.y) < 1e30f && std::fabs(p.z) < 1e30f;
-            sx += p.x;
-            sy += p.y;
-            sz += p.z;
         }
-        const float n = static_cast<float>(marker->mNumVertices);
-        const Vec3 centroid{sx / n, sy / n, sz / n};
+        const Vec3 centroid = markerCentroid(marker);
         if (finite && marker->mNumVertices < 1000000 &&
             !(std::isfinite(centroid.x) && std::isfinite(centroid.y) && std::isfinite(centroid.z))) {
             fail("finite marker positions gave a non-finite centroid");

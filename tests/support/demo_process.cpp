@@ -27,32 +27,13 @@ double secondsNow() {
 
 DemoProcess::DemoProcess(const std::string& program, const std::string& workingDir,
                          const std::vector<std::string>& extraEnv) {
-    int fds[2];
-    if (pipe(fds) != 0) {
-        ADD_FAILURE() << "pipe failed";
+    const ChildProcess child = startChild(program, workingDir, extraEnv);
+    if (child.pid < 0) {
         ended_ = true;
         return;
     }
-    // Everything the child needs is built before the fork.
-    std::vector<std::string> env = childEnvironment(extraEnv);
-    std::vector<char*> envp;
-    for (std::string& e : env) envp.push_back(e.data());
-    envp.push_back(nullptr);
-    std::string programCopy = program;
-    char* argv[] = {programCopy.data(), nullptr};
-
-    pid_ = fork();
-    if (pid_ == 0) {
-        dup2(fds[1], STDOUT_FILENO);
-        dup2(fds[1], STDERR_FILENO);
-        close(fds[0]);
-        close(fds[1]);
-        if (chdir(workingDir.c_str()) != 0) _exit(126);
-        execve(programCopy.c_str(), argv, envp.data());
-        _exit(127);
-    }
-    close(fds[1]);
-    outFd_ = fds[0];
+    pid_ = child.pid;
+    outFd_ = child.outputFd;
     fcntl(outFd_, F_SETFL, fcntl(outFd_, F_GETFL) | O_NONBLOCK);
 }
 
@@ -220,12 +201,7 @@ ProcessResult DemoProcess::finish(double seconds) {
         }
     }
     result.output = output_;
-    if (WIFEXITED(status_)) {
-        result.exited = !result.timedOut;
-        result.exitCode = WEXITSTATUS(status_);
-    } else if (WIFSIGNALED(status_)) {
-        result.signal = WTERMSIG(status_);
-    }
+    recordExitStatus(result, status_);
     return result;
 }
 

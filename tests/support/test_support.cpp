@@ -63,6 +63,10 @@ std::string readFile(const std::string& path) {
 
 void makeDirs(const std::string& path) { fs::create_directories(path); }
 
+namespace {
+
+// This process's environment with extraEnv applied: "NAME=value" adds or
+// replaces NAME, "NAME=" removes it.
 std::vector<std::string> childEnvironment(const std::vector<std::string>& extraEnv) {
     std::vector<std::string> env;
     for (char** e = environ; *e; ++e) env.emplace_back(*e);
@@ -77,17 +81,17 @@ std::vector<std::string> childEnvironment(const std::vector<std::string>& extraE
     return env;
 }
 
-ProcessResult runProgram(const std::string& program, const std::string& workingDir,
-                         double timeoutSeconds, const std::vector<std::string>& extraEnv,
-                         const std::vector<std::string>& args) {
-    ProcessResult result;
+}  // namespace
+
+ChildProcess startChild(const std::string& program, const std::string& workingDir,
+                        const std::vector<std::string>& extraEnv, const std::vector<std::string>& args) {
+    ChildProcess child;
     int pipeFds[2];
     if (pipe(pipeFds) != 0) {
         ADD_FAILURE() << "pipe failed";
-        return result;
+        return child;
     }
 
-    // Build the child's environment before forking: nothing but exec after fork.
     std::vector<std::string> env = childEnvironment(extraEnv);
     std::vector<char*> envp;
     for (std::string& e : env) envp.push_back(e.data());
@@ -98,17 +102,43 @@ ProcessResult runProgram(const std::string& program, const std::string& workingD
     for (std::string& a : argStore) argv.push_back(a.data());
     argv.push_back(nullptr);
 
-    pid_t pid = fork();
-    if (pid == 0) {
+    child.pid = fork();
+    if (child.pid == 0) {
         dup2(pipeFds[1], STDOUT_FILENO);
         dup2(pipeFds[1], STDERR_FILENO);
         close(pipeFds[0]);
         close(pipeFds[1]);
         if (chdir(workingDir.c_str()) != 0) _exit(126);
-        execve(program.c_str(), argv.data(), envp.data());
+        execve(programCopy.c_str(), argv.data(), envp.data());
         _exit(127);
     }
     close(pipeFds[1]);
+    if (child.pid < 0) {
+        ADD_FAILURE() << "fork failed";
+        close(pipeFds[0]);
+        return child;
+    }
+    child.outputFd = pipeFds[0];
+    return child;
+}
+
+void recordExitStatus(ProcessResult& result, int status) {
+    if (WIFEXITED(status)) {
+        result.exited = !result.timedOut;
+        result.exitCode = WEXITSTATUS(status);
+    } else if (WIFSIGNALED(status)) {
+        result.signal = WTERMSIG(status);
+    }
+}
+
+ProcessResult runProgram(const std::string& program, const std::string& workingDir,
+                         double timeoutSeconds, const std::vector<std::string>& extraEnv,
+                         const std::vector<std::string>& args) {
+    ProcessResult result;
+    const ChildProcess child = startChild(program, workingDir, extraEnv, args);
+    if (child.pid < 0) return result;
+    const pid_t pid = child.pid;
+    const int outputFd = child.outputFd;
 
     auto deadline = std::chrono::steady_clock::now() +
                     std::chrono::milliseconds(static_cast<long>(timeoutSeconds * 1000));
@@ -121,30 +151,25 @@ ProcessResult runProgram(const std::string& program, const std::string& workingD
             kill(pid, SIGKILL);
             break;
         }
-        pollfd pfd{pipeFds[0], POLLIN, 0};
+        pollfd pfd{outputFd, POLLIN, 0};
         int ready = poll(&pfd, 1, static_cast<int>(std::min<long>(left, 200)));
         if (ready > 0) {
-            ssize_t n = read(pipeFds[0], buffer, sizeof buffer);
+            ssize_t n = read(outputFd, buffer, sizeof buffer);
             if (n <= 0) break;  // the child closed its end: it is ending
             result.output.append(buffer, static_cast<size_t>(n));
         }
     }
     // Drain whatever is left after the child ended.
     for (;;) {
-        ssize_t n = read(pipeFds[0], buffer, sizeof buffer);
+        ssize_t n = read(outputFd, buffer, sizeof buffer);
         if (n <= 0) break;
         result.output.append(buffer, static_cast<size_t>(n));
     }
-    close(pipeFds[0]);
+    close(outputFd);
 
     int status = 0;
     waitpid(pid, &status, 0);
-    if (WIFEXITED(status)) {
-        result.exited = !result.timedOut;
-        result.exitCode = WEXITSTATUS(status);
-    } else if (WIFSIGNALED(status)) {
-        result.signal = WTERMSIG(status);
-    }
+    recordExitStatus(result, status);
     return result;
 }
 
@@ -169,6 +194,13 @@ bool openHiddenContext(int width, int height) {
     glfwMakeContextCurrent(window);
     glewExperimental = GL_TRUE;
     return glewInit() == GLEW_OK;
+}
+
+int textureLevelParameter(unsigned texture, int level, unsigned parameter) {
+    GLint value = -1;
+    glBindTexture(GL_TEXTURE_2D, texture);
+    glGetTexLevelParameteriv(GL_TEXTURE_2D, level, parameter, &value);
+    return value;
 }
 
 std::vector<std::string> linesStartingWith(const std::string& text, const std::string& prefix) {

@@ -30,10 +30,6 @@ struct ProcessResult {
     std::string output;      // standard output and standard error, interleaved
 };
 
-// This process's environment with extraEnv applied as runProgram describes:
-// "NAME=value" adds or replaces NAME, "NAME=" removes it.
-std::vector<std::string> childEnvironment(const std::vector<std::string>& extraEnv);
-
 // Runs program with no arguments in workingDir; extraEnv entries ("NAME=value")
 // are added to (or replace) the environment; "NAME=" with nothing after the '='
 // removes NAME. Kills the process after timeoutSeconds.
@@ -41,9 +37,30 @@ ProcessResult runProgram(const std::string& program, const std::string& workingD
                          double timeoutSeconds, const std::vector<std::string>& extraEnv = {},
                          const std::vector<std::string>& args = {});
 
+// A started child: its process id and the read end of the one pipe that
+// carries its standard output and standard error.
+struct ChildProcess {
+    int pid = -1;       // -1: it could not be started
+    int outputFd = -1;
+};
+
+// Starts program with args in workingDir, extraEnv applied as for runProgram.
+// Everything the child needs is made before the fork, so that nothing but
+// exec runs after it. The caller reaps the child and closes outputFd.
+ChildProcess startChild(const std::string& program, const std::string& workingDir,
+                        const std::vector<std::string>& extraEnv, const std::vector<std::string>& args = {});
+
+// Fills exited, exitCode and signal from a waitpid status. A child killed at
+// its time limit (timedOut already set) does not count as exited.
+void recordExitStatus(ProcessResult& result, int status);
+
 // Opens a hidden 3.2 core, forward-compatible window of the given size and
 // loads the GL entry points into it; false without a display.
 bool openHiddenContext(int width, int height);
+
+// A parameter of one mip level of a 2D texture (GL_TEXTURE_WIDTH, ...), read
+// with the texture bound to the active unit; -1 when GL reports nothing.
+int textureLevelParameter(unsigned texture, int level, unsigned parameter);
 
 // The lines of text that start with prefix, without their line ends.
 std::vector<std::string> linesStartingWith(const std::string& text, const std::string& prefix);

@@ -11,9 +11,9 @@
 #include <string>
 #include <vector>
 
-#include "app/platform.h"
 #include "camera/camera_rig.h"
 #include "camera/path_data.h"
+#include "platform/platform.h"
 #include "test_support.h"
 
 namespace {

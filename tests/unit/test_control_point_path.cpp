@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "app/platform.h"
 #include "camera/control_point_path.h"
+#include "platform/platform.h"
 
 namespace {
 

@@ -5,8 +5,8 @@
 #include <sstream>
 #include <vector>
 
-#include "app/platform.h"
 #include "app/timeline.h"
+#include "platform/platform.h"
 #include "test_support.h"
 
 namespace {

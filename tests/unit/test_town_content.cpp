@@ -20,9 +20,10 @@
 #include <string>
 #include <vector>
 
-#include "app/platform.h"
+#include "platform/platform.h"
 #include "camera/camera_rig.h"
 #include "camera/path_data.h"
+#include "import/scene.h"
 #include "import/tangent_frames.h"
 #include "math/vecmath.h"
 #include "test_support.h"
@@ -341,24 +342,11 @@ TEST_F(TownFiles, FacadePicturesStandUprightUnderTheDemosTangentFrames) {
             ++walls;
             SCOPED_TRACE(name);
             const aiMesh* mesh = scene->mMeshes[i];
-            std::vector<Vec3> positions, normals, uvs;
-            for (unsigned v = 0; v < mesh->mNumVertices; ++v) {
-                positions.push_back(vec(mesh->mVertices[v]));
-                normals.push_back(vec(mesh->mNormals[v]));
-                uvs.push_back(vec(mesh->mTextureCoords[0][v]));
-            }
-            std::vector<TangentFace> faces;
-            for (unsigned f = 0; f < mesh->mNumFaces; ++f) faces.push_back({3, mesh->mFaces[f].mIndices});
-            TangentInput input;
-            input.vertexCount = positions.size();
-            input.positions = positions.data();
-            input.normals = normals.data();
-            input.texCoords = uvs.data();
-            input.faceCount = faces.size();
-            input.faces = faces.data();
-            TangentFrames frames = computeTangentFrames(input);
+            std::vector<Vec3> normals;
+            for (unsigned v = 0; v < mesh->mNumVertices; ++v) normals.push_back(vec(mesh->mNormals[v]));
+            TangentFrames frames = meshTangentFrames(mesh);
             int upright = 0, upsideDown = 0;
-            for (std::size_t v = 0; v < positions.size(); ++v) {
+            for (std::size_t v = 0; v < normals.size(); ++v) {
                 if (std::fabs(normals[v].z) > 0.1f) continue;
                 Vec3 t = frames.tangents[v], b = frames.bitangents[v];
                 float mirror = dot(cross(t, b), normals[v]) < 0.0f ? 1.0f : -1.0f;

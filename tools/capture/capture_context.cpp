@@ -7,13 +7,11 @@
 #include <cstdlib>
 #include <iostream>
 
-#include "app/platform.h"
 #include "app/window.h"
+#include "platform/frame_size.h"
+#include "platform/platform.h"
 
 namespace {
-
-constexpr int kWidth = 1024;
-constexpr int kHeight = 768;
 
 // The present that came with the demo's window (swap, then poll events).
 void (*windowPresent)() = nullptr;
@@ -46,10 +44,11 @@ bool openEglContext() {
         return false;
     }
 
-    const EGLint surfaceAttributes[] = {EGL_WIDTH, kWidth, EGL_HEIGHT, kHeight, EGL_NONE};
+    const EGLint surfaceAttributes[] = {EGL_WIDTH, kFrameWidth, EGL_HEIGHT, kFrameHeight, EGL_NONE};
     EGLSurface surface = eglCreatePbufferSurface(display, config, surfaceAttributes);
     if (surface == EGL_NO_SURFACE) {
-        std::cout << "EGL: the 1024 x 768 pbuffer could not be created" << std::endl;
+        std::cout << "EGL: the " << kFrameWidth << " x " << kFrameHeight << " pbuffer could not be created"
+                  << std::endl;
         return false;
     }
 
@@ -79,8 +78,8 @@ bool openEglContext() {
     }
     std::cout << "Status: Using GLEW " << glewGetString(GLEW_VERSION) << std::endl;
     std::cout << "OpenGL version " << glGetString(GL_VERSION) << " supported" << std::endl;
-    std::cout << "Capture context: EGL " << major << "." << minor << " surfaceless, 1024 x 768 pbuffer, "
-              << glGetString(GL_RENDERER) << std::endl;
+    std::cout << "Capture context: EGL " << major << "." << minor << " surfaceless, " << kFrameWidth << " x "
+              << kFrameHeight << " pbuffer, " << glGetString(GL_RENDERER) << std::endl;
     return true;
 }
 
@@ -106,13 +105,13 @@ void presentCaptureContext() {
 
 FrameImage readBackFrame() {
     FrameImage image;
-    image.width = kWidth;
-    image.height = kHeight;
-    image.rgb.resize(static_cast<size_t>(kWidth) * kHeight * 3);
+    image.width = kFrameWidth;
+    image.height = kFrameHeight;
+    image.rgb.resize(static_cast<size_t>(kFrameWidth) * kFrameHeight * 3);
     glBindFramebuffer(GL_READ_FRAMEBUFFER, 0);
     glReadBuffer(GL_BACK);
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
-    glReadPixels(0, 0, kWidth, kHeight, GL_RGB, GL_UNSIGNED_BYTE, image.rgb.data());
+    glReadPixels(0, 0, kFrameWidth, kFrameHeight, GL_RGB, GL_UNSIGNED_BYTE, image.rgb.data());
     flipRows(image);
     return image;
 }

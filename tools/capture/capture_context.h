@@ -1,7 +1,7 @@
 // The OpenGL context a capture renders in, and reading its finished frame back.
 //
 // egl: Mesa's surfaceless EGL platform, which needs neither an X server nor a
-// GPU, with a 1024 × 768 pbuffer as the default framebuffer. The demo's
+// GPU, with a pbuffer of the frame's size as the default framebuffer. The demo's
 // composite draws to GL_BACK of framebuffer 0, so a surface is needed (a
 // context without one has no framebuffer 0 to draw to); an EGL pbuffer always
 // renders to its back buffer, so GL_BACK is valid and readable.

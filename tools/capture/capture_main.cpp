@@ -1,10 +1,10 @@
 // tarnwick_capture: records the demo, frame by frame, on a virtual clock.
 //
 // It runs the demo's own start-up and frame loop (startDemo, runFrame) in an
-// off-screen context, with the platform seam pointed at its own functions:
-// the clock reads the virtual time (frame k runs at k / fps seconds), no key
-// is ever pressed, the window never closes, and present reads the finished
-// frame back and hands it to a PNG folder or to ffmpeg instead of showing it.
+// off-screen context, with the platform seam on virtual time: the clock reads
+// k / fps seconds while frame k runs, no key is ever pressed, the window never
+// closes, and present reads the finished frame back and hands it to a PNG
+// folder or to ffmpeg instead of showing it.
 // Nothing in the frame reads the wall clock, so two captures with the same
 // options give the same pictures, bit for bit, on the same machine.
 //
@@ -15,7 +15,6 @@
 #include <GL/glew.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -26,8 +25,9 @@
 #include <vector>
 
 #include "app/frame_loop.h"
-#include "app/platform.h"
 #include "audio/music_player.h"
+#include "platform/frame_size.h"
+#include "platform/platform.h"
 #include "capture_context.h"
 #include "capture_plan.h"
 #include "frame_image.h"
@@ -37,54 +37,53 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// The capture's run: the options, the frames to keep, and where the loop is.
-CaptureOptions options;
-std::vector<KeptFrame> keptFrames;
-size_t nextKept = 0;          // index into keptFrames of the next frame to keep
-int currentFrame = 0;         // the frame being run; 0 during start-up
-bool keepingThisFrame = false;
-bool writeFailed = false;
-VideoWriter video;
-int framesWritten = 0;
+// The capture's run: the options, the frames to keep, where the loop is and
+// what has been written.
+struct CaptureRun {
+    CaptureOptions options;
+    std::vector<KeptFrame> keptFrames;
+    size_t nextKept = 0;          // index into keptFrames of the next frame to keep
+    int currentFrame = 0;         // the frame being run; 0 during start-up
+    bool keepingThisFrame = false;
+    bool writeFailed = false;
+    VideoWriter video;
+    int framesWritten = 0;
 
-// --report: the worst shares seen so far, and at which tick.
-struct ExposureReport {
+    // --quiet: the start-up report is held here and shown only when start-up
+    // fails, also when it ends the process itself (an unreadable shader file).
+    std::ostringstream heldReport;
+    std::streambuf* consoleBuffer = nullptr;
+
+    // --report: the worst shares seen so far, and at which tick.
     double worstBurnt = -1.0, worstBlack = -1.0;
     int worstBurntTick = 0, worstBlackTick = 0;
     int framesOverBurnt = 0, framesOverBlack = 0;
 };
-ExposureReport exposure;
+
 // The limits a frame of the run is held to: the share of burnt-out and of
 // pure-black pixels above which a frame counts as over.
 const double kBurntLimit = 0.02;
 const double kBlackLimit = 0.03;
 
-// --quiet: the start-up report is held here and shown only when start-up
-// fails, also when it ends the process itself (an unreadable shader file).
-std::ostringstream heldReport;
-std::streambuf* consoleBuffer = nullptr;
+CaptureRun capture;
 
 void showHeldReport() {
-    if (consoleBuffer == nullptr) return;
-    std::cout.rdbuf(consoleBuffer);
-    consoleBuffer = nullptr;
-    std::cout << heldReport.str() << std::flush;
+    if (capture.consoleBuffer == nullptr) return;
+    std::cout.rdbuf(capture.consoleBuffer);
+    capture.consoleBuffer = nullptr;
+    std::cout << capture.heldReport.str() << std::flush;
 }
 
 void holdReport() {
-    consoleBuffer = std::cout.rdbuf(heldReport.rdbuf());
+    capture.consoleBuffer = std::cout.rdbuf(capture.heldReport.rdbuf());
     std::atexit(showHeldReport);
 }
 
 void dropHeldReport() {
-    if (consoleBuffer == nullptr) return;
-    std::cout.rdbuf(consoleBuffer);
-    consoleBuffer = nullptr;
+    if (capture.consoleBuffer == nullptr) return;
+    std::cout.rdbuf(capture.consoleBuffer);
+    capture.consoleBuffer = nullptr;
 }
-
-double virtualClock() { return frameClock(currentFrame, options.fps); }
-int noKey(int) { return 0; }
-bool alwaysOpen() { return true; }
 
 void reportExposure(const FrameImage& full, int tick) {
     double burnt = shareAtLeast(full, kBurntOutLevel), black = shareAtMost(full, kPureBlackLevel);
@@ -92,38 +91,38 @@ void reportExposure(const FrameImage& full, int tick) {
     std::snprintf(line, sizeof line, "\rtick %5d  burnt out %6.2f %%  pure black %6.2f %%%s\n", tick, 100.0 * burnt,
                   100.0 * black, burnt > kBurntLimit || black > kBlackLimit ? "  over" : "");
     std::cout << line << std::flush;
-    if (burnt > exposure.worstBurnt) {
-        exposure.worstBurnt = burnt;
-        exposure.worstBurntTick = tick;
+    if (burnt > capture.worstBurnt) {
+        capture.worstBurnt = burnt;
+        capture.worstBurntTick = tick;
     }
-    if (black > exposure.worstBlack) {
-        exposure.worstBlack = black;
-        exposure.worstBlackTick = tick;
+    if (black > capture.worstBlack) {
+        capture.worstBlack = black;
+        capture.worstBlackTick = tick;
     }
-    if (burnt > kBurntLimit) ++exposure.framesOverBurnt;
-    if (black > kBlackLimit) ++exposure.framesOverBlack;
+    if (burnt > kBurntLimit) ++capture.framesOverBurnt;
+    if (black > kBlackLimit) ++capture.framesOverBlack;
 }
 
 void keepFrame(const FrameImage& full) {
-    const KeptFrame& kept = keptFrames[nextKept];
-    if (options.report) reportExposure(full, kept.tick);
-    if (options.out.empty()) {
-        ++framesWritten;
+    const KeptFrame& kept = capture.keptFrames[capture.nextKept];
+    if (capture.options.report) reportExposure(full, kept.tick);
+    if (capture.options.out.empty()) {
+        ++capture.framesWritten;
         return;
     }
-    FrameImage image = downscale(full, options.downscale);
-    bool ok = isVideoPath(options.out) ? writeVideoFrame(video, image)
-                                       : writePng((fs::path(options.out) / kept.name).string(), image);
+    FrameImage image = downscale(full, capture.options.downscale);
+    bool ok = isVideoPath(capture.options.out) ? writeVideoFrame(capture.video, image)
+                                               : writePng((fs::path(capture.options.out) / kept.name).string(), image);
     if (!ok) {
-        writeFailed = true;
+        capture.writeFailed = true;
         return;
     }
-    ++framesWritten;
+    ++capture.framesWritten;
 }
 
 // Called by the composite at the end of every frame, in place of the swap.
 void capturePresent() {
-    if (keepingThisFrame) keepFrame(readBackFrame());
+    if (capture.keepingThisFrame) keepFrame(readBackFrame());
     presentCaptureContext();
 }
 
@@ -191,7 +190,7 @@ struct Progress {
         double rate = recentKept > 0.0 ? 1.0 / recentKept : 0.0;
         char line[160];
         std::snprintf(line, sizeof line, "\r  frame %d/%d (tick %.0f)  kept %d/%d  %.2f frames/s  %s left   ",
-                      frame, lastFrame, frameTick(frame, options.fps), keptDone, keptTotal, rate,
+                      frame, lastFrame, frameTick(frame, capture.options.fps), keptDone, keptTotal, rate,
                       clockText(left).c_str());
         std::cout << line << std::flush;
     }
@@ -209,28 +208,28 @@ void closeSound() {
 }
 
 bool openWriter() {
-    if (options.out.empty()) return true;  // a report only
-    if (!isVideoPath(options.out)) {
+    if (capture.options.out.empty()) return true;  // a report only
+    if (!isVideoPath(capture.options.out)) {
         std::error_code error;
-        fs::create_directories(options.out, error);
-        if (!fs::is_directory(options.out)) {
-            std::cout << "Could not make the folder " << options.out << std::endl;
+        fs::create_directories(capture.options.out, error);
+        if (!fs::is_directory(capture.options.out)) {
+            std::cout << "Could not make the folder " << capture.options.out << std::endl;
             return false;
         }
         return true;
     }
     VideoSettings settings;
-    settings.path = options.out;
-    settings.width = 1024 / options.downscale;
-    settings.height = 768 / options.downscale;
-    settings.fps = options.fps;
-    settings.audioOffset = audioOffsetSeconds(keptFrames.front().frame, options.fps);
-    settings.duration = videoSeconds(static_cast<int>(keptFrames.size()), options.fps);
-    if (!options.audio.empty()) {
-        if (fs::exists(options.audio)) {
-            settings.audioPath = options.audio;
+    settings.path = capture.options.out;
+    settings.width = kFrameWidth / capture.options.downscale;
+    settings.height = kFrameHeight / capture.options.downscale;
+    settings.fps = capture.options.fps;
+    settings.audioOffset = audioOffsetSeconds(capture.keptFrames.front().frame, capture.options.fps);
+    settings.duration = videoSeconds(static_cast<int>(capture.keptFrames.size()), capture.options.fps);
+    if (!capture.options.audio.empty()) {
+        if (fs::exists(capture.options.audio)) {
+            settings.audioPath = capture.options.audio;
         } else {
-            std::cout << "No " << options.audio << " here: the video will be silent" << std::endl;
+            std::cout << "No " << capture.options.audio << " here: the video will be silent" << std::endl;
         }
     }
     // H.264 in 4:2:0 wants even sizes.
@@ -238,7 +237,7 @@ bool openWriter() {
         std::cout << "A video needs an even frame size; use --downscale 1, 2, 4 or 8" << std::endl;
         return false;
     }
-    return openVideo(video, settings);
+    return openVideo(capture.video, settings);
 }
 
 }  // namespace
@@ -250,68 +249,70 @@ int main(int argc, char** argv) {
         return 0;
     }
     std::string error;
-    if (!parseCaptureOptions(args, options, error)) {
+    if (!parseCaptureOptions(args, capture.options, error)) {
         std::cout << "tarnwick_capture: " << error << std::endl << captureUsage();
         return 2;
     }
-    keptFrames = planFrames(options);
-    if (keptFrames.empty()) {
+    capture.keptFrames = planFrames(capture.options);
+    if (capture.keptFrames.empty()) {
         std::cout << "tarnwick_capture: these options keep no frame" << std::endl;
         return 2;
     }
 
     // The output is named from where the tool was started; the demo reads
     // its files relative to the run folder.
-    if (!options.out.empty()) options.out = fs::absolute(options.out).string();
-    if (!options.runDir.empty() && chdir(options.runDir.c_str()) != 0) {
-        std::cout << "tarnwick_capture: cannot enter " << options.runDir << std::endl;
+    if (!capture.options.out.empty()) capture.options.out = fs::absolute(capture.options.out).string();
+    if (!capture.options.runDir.empty() && chdir(capture.options.runDir.c_str()) != 0) {
+        std::cout << "tarnwick_capture: cannot enter " << capture.options.runDir << std::endl;
         return 2;
     }
     // The music goes into the video from its file; a capture never plays it
     // aloud (OpenAL Soft's null device takes the sound instead).
     setenv("ALSOFT_DRIVERS", "null", 1);
 
-    bool opened = openCaptureContext(options.context);
-    if (!opened && !options.contextChosen && std::getenv("DISPLAY") != nullptr) {
+    bool opened = openCaptureContext(capture.options.context);
+    if (!opened && !capture.options.contextChosen && std::getenv("DISPLAY") != nullptr) {
         std::cout << "EGL failed; falling back to a GLFW window on " << std::getenv("DISPLAY") << std::endl;
         opened = openCaptureContext(ContextKind::glfw);
     }
     if (!opened) return 1;
 
-    platform.readClock = virtualClock;
-    platform.readKey = noKey;
-    platform.windowOpen = alwaysOpen;
+    useVirtualTime();
     platform.present = capturePresent;
 
     if (!openWriter()) return 1;
 
-    currentFrame = 0;
-    if (options.quiet) holdReport();
+    capture.currentFrame = 0;
+    virtualSeconds = frameClock(capture.currentFrame, capture.options.fps);
+    if (capture.options.quiet) holdReport();
     if (!startDemo()) {
         showHeldReport();
-        if (isVideoPath(options.out)) closeVideo(video);
+        if (isVideoPath(capture.options.out)) closeVideo(capture.video);
         return 1;
     }
     dropHeldReport();
 
-    const int lastFrame = keptFrames.back().frame;
-    const int keptTotal = static_cast<int>(keptFrames.size());
-    std::cout << "Capturing " << keptTotal << " frame(s) at " << options.fps << " fps, running frames 1 to "
-              << lastFrame << (options.out.empty() ? ", for the report only" : ", to " + options.out) << std::endl;
+    const int lastFrame = capture.keptFrames.back().frame;
+    const int keptTotal = static_cast<int>(capture.keptFrames.size());
+    std::cout << "Capturing " << keptTotal << " frame(s) at " << capture.options.fps << " fps, running frames 1 to "
+              << lastFrame << (capture.options.out.empty() ? ", for the report only" : ", to " + capture.options.out)
+              << std::endl;
     Progress progress;
     bool demoEnded = false;
-    for (int frame = 1; frame <= lastFrame && !writeFailed; ++frame) {
-        currentFrame = frame;
-        keepingThisFrame = nextKept < keptFrames.size() && keptFrames[nextKept].frame == frame;
-        setFastFrame(!keepingThisFrame);
+    for (int frame = 1; frame <= lastFrame && !capture.writeFailed; ++frame) {
+        capture.currentFrame = frame;
+        virtualSeconds = frameClock(frame, capture.options.fps);
+        capture.keepingThisFrame =
+            capture.nextKept < capture.keptFrames.size() && capture.keptFrames[capture.nextKept].frame == frame;
+        setFastFrame(!capture.keepingThisFrame);
         auto begin = std::chrono::steady_clock::now();
         bool goesOn = runFrame();
         // glReadPixels already waited for kept frames; a fast one is waited
         // for here, so that the progress line times real work.
-        if (!keepingThisFrame) glFinish();
-        progress.count(keepingThisFrame,
+        if (!capture.keepingThisFrame) glFinish();
+        progress.count(capture.keepingThisFrame,
                        std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count());
-        if (keepingThisFrame) ++nextKept;
+        if (capture.keepingThisFrame) ++capture.nextKept;
         progress.show(frame, lastFrame, keptTotal, frame == lastFrame || !goesOn);
         if (!goesOn) {
             demoEnded = true;
@@ -321,13 +322,14 @@ int main(int argc, char** argv) {
     std::cout << std::endl;
     closeSound();
 
-    bool ok = !writeFailed;
-    if (isVideoPath(options.out)) ok = closeVideo(video) && ok;
+    bool ok = !capture.writeFailed;
+    if (isVideoPath(capture.options.out)) ok = closeVideo(capture.video) && ok;
     double seconds = progress.keptSeconds + progress.fastSeconds;
-    if (demoEnded && framesWritten < keptTotal) {
-        std::cout << "The demo ended at frame " << currentFrame << ", before every frame asked for" << std::endl;
+    if (demoEnded && capture.framesWritten < keptTotal) {
+        std::cout << "The demo ended at frame " << capture.currentFrame << ", before every frame asked for"
+                  << std::endl;
     }
-    std::cout << "Captured " << framesWritten << " frame(s) in " << clockText(seconds) << ": "
+    std::cout << "Captured " << capture.framesWritten << " frame(s) in " << clockText(seconds) << ": "
               << (progress.keptSeconds > 0.0 ? progress.keptDone / progress.keptSeconds : 0.0)
               << " kept frames/s";
     if (progress.fastDone > 0) {
@@ -336,21 +338,21 @@ int main(int argc, char** argv) {
     }
     std::cout << std::endl;
     if (!ok) {
-        std::cout << "Writing " << options.out << " failed" << std::endl;
+        std::cout << "Writing " << capture.options.out << " failed" << std::endl;
         return 1;
     }
-    if (options.report) {
+    if (capture.options.report) {
         char line[200];
         std::snprintf(line, sizeof line,
                       "Worst burnt-out share %.2f %% (tick %d), %d frame(s) over %.0f %%; "
                       "worst pure-black share %.2f %% (tick %d), %d frame(s) over %.0f %%",
-                      100.0 * exposure.worstBurnt, exposure.worstBurntTick, exposure.framesOverBurnt,
-                      100.0 * kBurntLimit, 100.0 * exposure.worstBlack, exposure.worstBlackTick,
-                      exposure.framesOverBlack, 100.0 * kBlackLimit);
+                      100.0 * capture.worstBurnt, capture.worstBurntTick, capture.framesOverBurnt,
+                      100.0 * kBurntLimit, 100.0 * capture.worstBlack, capture.worstBlackTick,
+                      capture.framesOverBlack, 100.0 * kBlackLimit);
         std::cout << line << std::endl;
     }
-    if (!options.out.empty()) {
-        std::cout << (isVideoPath(options.out) ? "Video: " : "Frames: ") << options.out << std::endl;
+    if (!capture.options.out.empty()) {
+        std::cout << (isVideoPath(capture.options.out) ? "Video: " : "Frames: ") << capture.options.out << std::endl;
     }
     return 0;
 }

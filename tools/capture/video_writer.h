@@ -12,11 +12,12 @@
 #include <vector>
 
 #include "frame_image.h"
+#include "platform/frame_size.h"
 
 struct VideoSettings {
     std::string path;         // the .mp4 to write (replaced if it exists)
-    int width = 1024;
-    int height = 768;
+    int width = kFrameWidth;
+    int height = kFrameHeight;
     int fps = 60;
     std::string audioPath;    // "" for a silent video
     double audioOffset = 0.0; // seconds into the track at the first frame

@@ -24,8 +24,7 @@ bool writeScene(const SceneModel& model, const std::string& folder, const std::s
             return false;
         }
     }
-    std::vector<MeshBuilder> shifted;
-    if (!writeCollada(folder + "/scene/" + fileName, model.document(shifted))) {
+    if (!writeCollada(folder + "/scene/" + fileName, model.document())) {
         std::cout << "Could not write " << folder << "/scene/" << fileName << std::endl;
         return false;
     }

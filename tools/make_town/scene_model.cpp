@@ -1,6 +1,7 @@
 #include "scene_model.h"
 
 #include <cmath>
+#include <utility>
 
 int SceneModel::addTexturedMaterial(const TextureRecipe& recipe, Vec3 ambient, Vec3 diffuse, Vec3 specular,
                                     float shininess) {
@@ -38,20 +39,21 @@ MeshBuilder& SceneModel::part(const std::string& name, int material) {
     return parts.back().mesh;
 }
 
-ColladaDocument SceneModel::document(std::vector<MeshBuilder>& shifted) const {
+ColladaDocument SceneModel::document() const {
     ColladaDocument doc;
     doc.authoringTool = "Tarnwick make_town";
     doc.metersPerUnit = 0.02f;
     doc.materials = materials;
-    shifted.clear();
-    shifted.reserve(parts.size());
     for (const Part& p : parts) {
-        MeshBuilder moved = p.mesh;
-        for (Corner& c : moved.corners) c.position = c.position + originOffset;
-        shifted.push_back(moved);
-    }
-    for (std::size_t i = 0; i < parts.size(); ++i) {
-        doc.meshes.push_back(ColladaMesh{parts[i].name, parts[i].material, &shifted[i]});
+        ColladaMesh mesh;
+        mesh.name = p.name;
+        mesh.material = p.material;
+        for (const Corner& c : p.mesh.corners) {
+            mesh.positions.push_back(c.position + originOffset);
+            mesh.normals.push_back(c.normal);
+            mesh.uvs.insert(mesh.uvs.end(), {c.u, c.v});
+        }
+        doc.meshes.push_back(std::move(mesh));
     }
     return doc;
 }

@@ -38,8 +38,8 @@ struct SceneModel {
     // the reference stays valid for the model's life.
     MeshBuilder& part(const std::string& name, int material);
 
-    // Everything shifted by originOffset, ready for the writer; the model must stay alive.
-    ColladaDocument document(std::vector<MeshBuilder>& shiftedStorage) const;
+    // Everything shifted by originOffset, ready for the writer.
+    ColladaDocument document() const;
     std::size_t vertexCount() const;
 };
 

@@ -115,7 +115,7 @@ std::string colladaText(const ColladaDocument& doc) {
         }
         out += "        <technique sid=\"common\">\n          <phong>\n";
         out += "            <emission><color>0 0 0 1</color></emission>\n";
-        out += "            <ambient><color>" + colorText(mat.ambient) + "</color></ambient>\n";
+        if (mat.ambient) out += "            <ambient><color>" + colorText(*mat.ambient) + "</color></ambient>\n";
         // A texture entry sets the slot's colour to white on import; the colour
         // written after it is the one that stays, so both are kept.
         auto slot = [&](const char* element, int s, Vec3 color) {
@@ -127,7 +127,9 @@ std::string colladaText(const ColladaDocument& doc) {
         };
         slot("diffuse", 0, mat.diffuse);
         slot("specular", 1, mat.specular);
-        out += "            <shininess><float>" + formatFloat(mat.shininess) + "</float></shininess>\n";
+        if (mat.shininess) {
+            out += "            <shininess><float>" + formatFloat(*mat.shininess) + "</float></shininess>\n";
+        }
         if (textured(mat) && !mat.heightPath.empty()) {
             out += "            <transparent opaque=\"A_ONE\"><texture texture=\"sampler-" + mat.name +
                    "-height\" texcoord=\"UVSET0\"/></transparent>\n";
@@ -145,35 +147,62 @@ std::string colladaText(const ColladaDocument& doc) {
 
     out += "  <library_geometries>\n";
     for (const ColladaMesh& cm : doc.meshes) {
+        const std::size_t corners = cm.positions.size();
+        const bool hasNormals = !cm.normals.empty();
+        const bool hasUvs = !cm.uvs.empty();
         TupleTable positions, normals, uvs;
         uvs.width = 2;
+        // One index per input and corner, in input order.
         std::vector<int> indices;
-        indices.reserve(cm.mesh->corners.size() * 3);
-        for (const Corner& c : cm.mesh->corners) {
-            float p[3] = {c.position.x, c.position.y, c.position.z};
-            float n[3] = {c.normal.x, c.normal.y, c.normal.z};
-            float t[2] = {c.u, c.v};
+        indices.reserve(corners * 3);
+        for (std::size_t c = 0; c < corners; ++c) {
+            const Vec3& position = cm.positions[c];
+            float p[3] = {position.x, position.y, position.z};
             indices.push_back(positions.add(p));
-            indices.push_back(normals.add(n));
-            indices.push_back(uvs.add(t));
+            if (hasNormals) {
+                const Vec3& normal = cm.normals[c];
+                float n[3] = {normal.x, normal.y, normal.z};
+                indices.push_back(normals.add(n));
+            }
+            if (hasUvs) indices.push_back(uvs.add(&cm.uvs[c * 2]));
         }
         const std::string& id = cm.name;
         out += "    <geometry id=\"" + id + "\" name=\"" + id + "\">\n      <mesh>\n";
         writeSource(out, id + "-positions", positions, "XYZ");
-        writeSource(out, id + "-normals", normals, "XYZ");
-        writeSource(out, id + "-uvs", uvs, "ST");
+        if (hasNormals) writeSource(out, id + "-normals", normals, "XYZ");
+        if (hasUvs) writeSource(out, id + "-uvs", uvs, "ST");
         out += "        <vertices id=\"" + id + "-vertices\"><input semantic=\"POSITION\" source=\"#" + id +
                "-positions\"/></vertices>\n";
-        out += "        <triangles material=\"surface\" count=\"" + std::to_string(cm.mesh->triangleCount()) + "\">\n";
-        out += "          <input semantic=\"VERTEX\" source=\"#" + id + "-vertices\" offset=\"0\"/>\n";
-        out += "          <input semantic=\"NORMAL\" source=\"#" + id + "-normals\" offset=\"1\"/>\n";
-        out += "          <input semantic=\"TEXCOORD\" source=\"#" + id + "-uvs\" offset=\"2\" set=\"0\"/>\n";
+
+        const bool polylist = !cm.lines && !cm.polygonSizes.empty();
+        const char* element = cm.lines ? "lines" : polylist ? "polylist" : "triangles";
+        const std::size_t count = cm.lines ? corners / 2 : polylist ? cm.polygonSizes.size() : corners / 3;
+        out += std::string("        <") + element + " material=\"surface\" count=\"" + std::to_string(count) + "\">\n";
+        int offset = 0;
+        out += "          <input semantic=\"VERTEX\" source=\"#" + id + "-vertices\" offset=\"" +
+               std::to_string(offset++) + "\"/>\n";
+        if (hasNormals) {
+            out += "          <input semantic=\"NORMAL\" source=\"#" + id + "-normals\" offset=\"" +
+                   std::to_string(offset++) + "\"/>\n";
+        }
+        if (hasUvs) {
+            out += "          <input semantic=\"TEXCOORD\" source=\"#" + id + "-uvs\" offset=\"" +
+                   std::to_string(offset++) + "\" set=\"0\"/>\n";
+        }
+        if (polylist) {
+            out += "          <vcount>";
+            for (std::size_t i = 0; i < cm.polygonSizes.size(); ++i) {
+                if (i) out += ' ';
+                out += std::to_string(cm.polygonSizes[i]);
+            }
+            out += "</vcount>\n";
+        }
         out += "          <p>";
         for (std::size_t i = 0; i < indices.size(); ++i) {
             if (i) out += ' ';
             out += std::to_string(indices[i]);
         }
-        out += "</p>\n        </triangles>\n      </mesh>\n    </geometry>\n";
+        out += std::string("</p>\n        </") + element + ">\n      </mesh>\n    </geometry>\n";
     }
     out += "  </library_geometries>\n";
 

@@ -1,8 +1,14 @@
 // The one seam between the demo and the outside world's clock, keyboard and window.
 //
-// The demo fills it with GLFW (openDemoWindow); tests and the capture tool put
-// a virtual clock and scripted keys in its place and drive the very same frame
-// loop. Everything that reads time or keys goes through `platform`.
+// This folder sits below everything that draws or moves: the paths read the
+// clock here, the composite presents here, and the passes read the run's flags
+// (run_state.h) and the frame's size (frame_size.h) here, so none of them
+// needs the application above them.
+//
+// The demo fills the seam with GLFW (openDemoWindow, app/window.h); tests, the
+// benchmark and the capture tool put a virtual clock and scripted keys in its
+// place (useVirtualTime, app/frame_loop.h) and drive the very same frame loop.
+// Everything that reads time or keys goes through `platform`.
 #pragma once
 
 struct Platform {

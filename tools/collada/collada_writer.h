@@ -1,31 +1,41 @@
-// A small Collada 1.4.1 writer for the generated models.
+// A small Collada 1.4.1 writer: the town generator's models and the tests'
+// hand-made ones.
 //
 // Written by hand rather than through an exporter so that the file is the same
 // byte for byte on every run (no dates, no generated ids) and so that each part
 // of it is exactly what the demo's import expects: one node per mesh in list
-// order, one triangle list per mesh, phong materials whose colour map sits in
+// order, one primitive list per mesh, phong materials whose colour map sits in
 // the diffuse slot, normal map in the specular slot and height map in the
 // transparent slot (which the importer reports as the opacity texture).
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "math/vecmath.h"
-#include "mesh_builder.h"
 
 struct ColladaMaterial {
     std::string name;
-    Vec3 ambient, diffuse, specular;
-    float shininess = 0.0f;
+    std::optional<Vec3> ambient;  // no entry at all when empty
+    Vec3 diffuse, specular;
+    std::optional<float> shininess;  // no entry at all when empty
     // Texture paths as written into the file; all empty for a colour-only material.
     std::string colorPath, normalPath, heightPath;
 };
 
+// One mesh: its corners in drawing order. Every three corners make a
+// triangle, unless polygonSizes splits them into polygons or lines pairs them.
+// Normals and texture coordinates are given for every corner or not at all;
+// a mesh without them is written without those inputs.
 struct ColladaMesh {
     std::string name;
     int material = 0;  // index into the document's materials
-    const MeshBuilder* mesh = nullptr;
+    std::vector<Vec3> positions;
+    std::vector<Vec3> normals;      // empty, or one per corner
+    std::vector<float> uvs;         // empty, or u and v per corner
+    std::vector<int> polygonSizes;  // non-empty: a polylist of polygons of these sizes
+    bool lines = false;             // a line list instead, two corners a line
 };
 
 struct ColladaDocument {

@@ -1,3 +1,0 @@
-#include "app/platform.h"
-
-Platform platform;

@@ -1,0 +1,3 @@
+#include "platform/run_state.h"
+
+RunState runState;
