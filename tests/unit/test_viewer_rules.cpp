@@ -3,7 +3,6 @@
 // and people read, the options, and when a change on disk counts.
 #include <gtest/gtest.h>
 
-#include <GLFW/glfw3.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -16,27 +15,6 @@
 #include "viewer_controls.h"
 
 namespace {
-
-TEST(ViewerRules, KeysMapToTheTransportAndShiftMakesSeeksLong) {
-    EXPECT_EQ(actionForKey(GLFW_KEY_SPACE, 0), ViewerAction::togglePause);
-    EXPECT_EQ(actionForKey(GLFW_KEY_LEFT, 0), ViewerAction::seekBack);
-    EXPECT_EQ(actionForKey(GLFW_KEY_RIGHT, 0), ViewerAction::seekForward);
-    EXPECT_EQ(actionForKey(GLFW_KEY_LEFT, GLFW_MOD_SHIFT), ViewerAction::seekBackLong);
-    EXPECT_EQ(actionForKey(GLFW_KEY_RIGHT, GLFW_MOD_SHIFT | GLFW_MOD_NUM_LOCK), ViewerAction::seekForwardLong);
-    EXPECT_EQ(actionForKey(GLFW_KEY_RIGHT, GLFW_MOD_CONTROL), ViewerAction::seekForward);
-    EXPECT_EQ(actionForKey(GLFW_KEY_HOME, 0), ViewerAction::seekStart);
-    EXPECT_EQ(actionForKey(GLFW_KEY_END, 0), ViewerAction::seekEnd);
-    EXPECT_EQ(actionForKey(GLFW_KEY_COMMA, 0), ViewerAction::stepBack);
-    EXPECT_EQ(actionForKey(GLFW_KEY_PERIOD, 0), ViewerAction::stepForward);
-    EXPECT_EQ(actionForKey(GLFW_KEY_LEFT_BRACKET, 0), ViewerAction::slower);
-    EXPECT_EQ(actionForKey(GLFW_KEY_RIGHT_BRACKET, 0), ViewerAction::faster);
-    EXPECT_EQ(actionForKey(GLFW_KEY_P, 0), ViewerAction::shot);
-    EXPECT_EQ(actionForKey(GLFW_KEY_M, 0), ViewerAction::motionBlur);
-    EXPECT_EQ(actionForKey(GLFW_KEY_B, 0), ViewerAction::bloom);
-    EXPECT_EQ(actionForKey(GLFW_KEY_Z, 0), ViewerAction::zap);
-    EXPECT_EQ(actionForKey(GLFW_KEY_ESCAPE, 0), ViewerAction::quit);
-    EXPECT_EQ(actionForKey(GLFW_KEY_Q, 0), ViewerAction::none);
-}
 
 TEST(ViewerRules, SeeksStayWithinTheDrawnRun) {
     // The demo draws ticks 0 .. 6734; from 6735 on it has ended.
