@@ -1,0 +1,137 @@
+#include "viewer_controls.h"
+
+#include <GLFW/glfw3.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+
+#include "app/timeline.h"
+
+namespace {
+
+constexpr int kTicksPerSecond = 50;
+
+bool parseTick(const std::string& text, int& tick) {
+    if (text.empty()) return false;
+    char* end = nullptr;
+    long value = std::strtol(text.c_str(), &end, 10);
+    if (*end != '\0' || value < 0 || value > lastTick()) return false;
+    tick = static_cast<int>(value);
+    return true;
+}
+
+}  // namespace
+
+std::string viewerUsage() {
+    return "usage: tarnwick_viewer [options]\n"
+           "  --run-dir DIR   the demo's run folder (default: the working directory)\n"
+           "  --tick T        open paused at tick T (1/50 s) instead of playing from 0\n"
+           "  --shots DIR     where P writes its PNG (default: the folder started from)\n"
+           "Keys: Space pause/play, Left/Right 1 s (Shift: 10 s), Home start, End last\n"
+           "second, ',' '.' one tick back/on while paused, '[' ']' half/double speed,\n"
+           "P write the frame as tick_NNNNN.png, M B Z as in the demo, Escape quits.\n";
+}
+
+bool parseViewerOptions(const std::vector<std::string>& args, ViewerOptions& options, std::string& error) {
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& name = args[i];
+        if (name != "--run-dir" && name != "--tick" && name != "--shots") {
+            error = "unknown argument " + name;
+            return false;
+        }
+        if (i + 1 >= args.size()) {
+            error = name + " needs a value";
+            return false;
+        }
+        const std::string& value = args[++i];
+        if (name == "--run-dir") {
+            options.runDir = value;
+        } else if (name == "--shots") {
+            options.shotDir = value;
+        } else if (!parseTick(value, options.startTick)) {
+            error = "bad value for --tick: " + value + " (0 to " + std::to_string(lastTick()) + ")";
+            return false;
+        }
+    }
+    return true;
+}
+
+ViewerAction actionForKey(int key, int mods) {
+    const bool shift = (mods & GLFW_MOD_SHIFT) != 0;
+    switch (key) {
+        case GLFW_KEY_SPACE: return ViewerAction::togglePause;
+        case GLFW_KEY_LEFT: return shift ? ViewerAction::seekBackLong : ViewerAction::seekBack;
+        case GLFW_KEY_RIGHT: return shift ? ViewerAction::seekForwardLong : ViewerAction::seekForward;
+        case GLFW_KEY_HOME: return ViewerAction::seekStart;
+        case GLFW_KEY_END: return ViewerAction::seekEnd;
+        case GLFW_KEY_COMMA: return ViewerAction::stepBack;
+        case GLFW_KEY_PERIOD: return ViewerAction::stepForward;
+        case GLFW_KEY_LEFT_BRACKET: return ViewerAction::slower;
+        case GLFW_KEY_RIGHT_BRACKET: return ViewerAction::faster;
+        case GLFW_KEY_P: return ViewerAction::shot;
+        case GLFW_KEY_M: return ViewerAction::motionBlur;
+        case GLFW_KEY_B: return ViewerAction::bloom;
+        case GLFW_KEY_Z: return ViewerAction::zap;
+        case GLFW_KEY_ESCAPE: return ViewerAction::quit;
+        default: return ViewerAction::none;
+    }
+}
+
+// The demo draws nothing from its end tick on.
+int lastTick() { return kEndTick - 1; }
+
+int endSeekTick() { return kEndTick - kTicksPerSecond; }
+
+int seekTarget(ViewerAction action, int currentTick) {
+    int target = 0;
+    switch (action) {
+        case ViewerAction::seekBack: target = currentTick - kTicksPerSecond; break;
+        case ViewerAction::seekForward: target = currentTick + kTicksPerSecond; break;
+        case ViewerAction::seekBackLong: target = currentTick - 10 * kTicksPerSecond; break;
+        case ViewerAction::seekForwardLong: target = currentTick + 10 * kTicksPerSecond; break;
+        case ViewerAction::seekStart: target = 0; break;
+        case ViewerAction::seekEnd: target = endSeekTick(); break;
+        case ViewerAction::stepBack: target = currentTick - 1; break;
+        case ViewerAction::stepForward: target = currentTick + 1; break;
+        default: return -1;
+    }
+    return std::clamp(target, 0, lastTick());
+}
+
+int changeSpeed(int speedStep, ViewerAction action) {
+    if (action == ViewerAction::slower) return std::max(kSlowestSpeed, speedStep - 1);
+    if (action == ViewerAction::faster) return std::min(kFastestSpeed, speedStep + 1);
+    return speedStep;
+}
+
+double speedFactor(int speedStep) { return std::ldexp(1.0, speedStep); }
+
+std::string speedText(int speedStep) {
+    if (speedStep >= 0) return std::to_string(1 << speedStep) + "x";
+    return "1/" + std::to_string(1 << -speedStep) + "x";
+}
+
+int wholeTick(double timelineTicks) { return static_cast<int>(std::floor(timelineTicks + 1e-6)); }
+
+const char* phaseName(bool motionBlurEnabled, bool bloomEnabled) {
+    if (motionBlurEnabled && bloomEnabled) return "both";
+    if (motionBlurEnabled) return "motion blur";
+    if (bloomEnabled) return "bloom";
+    return "none";
+}
+
+std::string windowTitle(const TitleInfo& info) {
+    char title[160];
+    std::snprintf(title, sizeof title, "Tarnwick! viewer | tick %d | %.2f s | %s | %s | %s | %.1f ms", info.tick,
+                  info.tick / static_cast<double>(kTicksPerSecond), phaseName(info.motionBlur, info.bloom),
+                  speedText(info.speedStep).c_str(), info.paused ? "paused" : "playing", info.frameMilliseconds);
+    return title;
+}
+
+std::string shotName(int tick) {
+    char name[32];
+    std::snprintf(name, sizeof name, "tick_%05d.png", tick);
+    return name;
+}
