@@ -28,8 +28,10 @@
 // The software rasteriser this must run well on executes every line of a
 // shader whatever the uniforms say (both sides of an `if`, and a loop's body
 // at least once), so the three draws share one straight path: four lookups of
-// "texColor" and four of "texThresh", with positions, level and weights
-// chosen per draw.
+// "texThresh" and one of "texColor", with positions, level and weights chosen
+// per draw. The pass points "texThresh" at unit 0 for its blurs and never
+// anywhere else, and unit 0 holds the scene during the bright pass, so there
+// the same four lookups read the scene's sparse pattern.
 
 in vec2 uv;
 
@@ -78,18 +80,10 @@ void main() {
     bool bright = threshold == 1;
     bool alongX = horizontal == 1;
 
-    // The scene: four pixels of the sparse pattern in the bright pass; the
-    // pixel itself in the combine (the horizontal blur does not use it).
-    ivec2 sceneSize = textureSize(texColor, 0);
-    ivec4 sx = bright ? clamp(pixel.x + ivec4(-3, -1, 1, 3), 0, sceneSize.x - 1) : ivec4(pixel.x);
-    ivec4 sy = bright ? clamp(pixel.y + ivec4(1, -3, 3, -1), 0, sceneSize.y - 1) : ivec4(pixel.y);
-    vec4 s0 = texelFetch(texColor, ivec2(sx.x, sy.x), 0);
-    vec4 s1 = texelFetch(texColor, ivec2(sx.y, sy.y), 0);
-    vec4 s2 = texelFetch(texColor, ivec2(sx.z, sy.z), 0);
-    vec4 s3 = texelFetch(texColor, ivec2(sx.w, sy.w), 0);
-
-    // The blur: four taps along x on level 3 (horizontal), or down the
-    // pixel's column through the band centres (vertical), in texels of level 3.
+    // The four taps: in the bright pass, four pixels of the sparse pattern
+    // round the pixel; in the blurs, four texels along x on level 3
+    // (horizontal), or down the pixel's column through the band centres
+    // (vertical), weighted by their distance in texels of level 3.
     vec2 texels = floor(vec2(width, height) / float(kTexel));
     float position = (alongX ? gl_FragCoord.x : gl_FragCoord.y) / float(kTexel) - 0.5;
     float base = floor(position);
@@ -97,25 +91,29 @@ void main() {
     int last = max(int(alongX ? texels.x : texels.y) - 1, 0);
     ivec4 taps = clamp(ivec4(int(base)) + ivec4(-1, 0, 1, 2), 0, last);
     int band = clamp(pixel.y / kTexel, 0, max(int(texels.y) - 1, 0));
-    ivec4 bx = alongX ? taps : ivec4(pixel.x);
-    ivec4 by = alongX ? ivec4(band) : taps * kTexel + kTexel / 2;
-    int level = alongX ? kLevel : 0;
-    vec3 e0 = texelFetch(texThresh, ivec2(bx.x, by.x), level).rgb;
-    vec3 e1 = texelFetch(texThresh, ivec2(bx.y, by.y), level).rgb;
-    vec3 e2 = texelFetch(texThresh, ivec2(bx.z, by.z), level).rgb;
-    vec3 e3 = texelFetch(texThresh, ivec2(bx.w, by.w), level).rgb;
-    vec3 blurred = w.x * e0 * e0 + w.y * e1 * e1 + w.z * e2 * e2 + w.w * e3 * e3;
+    ivec2 size = textureSize(texThresh, 0);
+    ivec4 sx = clamp(pixel.x + ivec4(-3, -1, 1, 3), 0, size.x - 1);
+    ivec4 sy = clamp(pixel.y + ivec4(1, -3, 3, -1), 0, size.y - 1);
+    ivec4 bx = bright ? sx : (alongX ? taps : ivec4(pixel.x));
+    ivec4 by = bright ? sy : (alongX ? ivec4(band) : taps * kTexel + kTexel / 2);
+    int level = alongX && !bright ? kLevel : 0;
+    vec4 t0 = texelFetch(texThresh, ivec2(bx.x, by.x), level);
+    vec4 t1 = texelFetch(texThresh, ivec2(bx.y, by.y), level);
+    vec4 t2 = texelFetch(texThresh, ivec2(bx.z, by.z), level);
+    vec4 t3 = texelFetch(texThresh, ivec2(bx.w, by.w), level);
+    vec3 blurred = w.x * t0.rgb * t0.rgb + w.y * t1.rgb * t1.rgb + w.z * t2.rgb * t2.rgb + w.w * t3.rgb * t3.rgb;
 
     // Bright pass: the four glows, in the colour of the light they come from,
     // scaled so the brightest channel carries the amount.
-    vec4 sum = glowOf(s0) + glowOf(s1) + glowOf(s2) + glowOf(s3);
+    vec4 sum = glowOf(t0) + glowOf(t1) + glowOf(t2) + glowOf(t3);
     vec3 glow = sum.rgb * (0.25 * sum.a / max(max(sum.r, max(sum.g, sum.b)), 1e-6));
     vec3 brightImage = sqrt(min(glow / kBrightRange, 1.0));
 
     // Combine: the glow's own picture screened over the scene's, which rolls
     // off into white the way adding the light before the filmic curve would.
     vec3 halo = filmic(kGlowStrength * kBrightRange * blurred);
-    vec3 combined = 1.0 - (1.0 - s0.rgb) * (1.0 - halo);
+    vec3 scene = texelFetch(texColor, pixel, 0).rgb;
+    vec3 combined = 1.0 - (1.0 - scene) * (1.0 - halo);
 
     fragColor = vec4(bright ? brightImage : (alongX ? sqrt(blurred) : combined), 1.0);
 }

@@ -32,7 +32,9 @@ const float kPixelsPerSample = 3.0;
 const int kMaxSamples = 15;
 // Shorter streaks than this are rounding noise of the two matrices.
 const float kMinStreak = 0.5;
-// The camera's clipping planes, to turn window depth back into distance.
+// The camera's clipping planes. The reciprocal of a point's distance is
+// linear in window depth: kFar - depth * (kFar - kNear), up to a constant
+// factor that cancels in the comparison below.
 const float kNear = 1.0;
 const float kFar = 10000.0;
 // Depths within kSameDepth of each other (as a share of the nearer) blur
@@ -40,7 +42,7 @@ const float kFar = 10000.0;
 const float kSameDepth = 0.08;
 const float kOtherDepth = 0.25;
 
-float distanceAt(float depth) { return kNear * kFar / (kFar - depth * (kFar - kNear)); }
+float nearness(float depth) { return kFar - depth * (kFar - kNear); }
 
 void main() {
     ivec2 pixel = ivec2(gl_FragCoord.xy);
@@ -71,11 +73,13 @@ void main() {
 
     // How alike in depth each half of the streak is to the pixel, read a
     // quarter of the way along from either end.
-    float here = distanceAt(depth);
+    // Relative distance apart, |a - b| / min(a, b), is the same measure for
+    // the reciprocals of the distances.
+    float here = nearness(depth);
     ivec2 early = clamp(ivec2(start + 0.25 * motion), ivec2(0), size - 1);
     ivec2 late = clamp(ivec2(start + 0.75 * motion), ivec2(0), size - 1);
-    vec2 there = vec2(distanceAt(texelFetch(texDepth, early, 0).r), distanceAt(texelFetch(texDepth, late, 0).r));
-    vec2 apart = abs(there - here) / min(there, vec2(here));
+    vec2 there = vec2(nearness(texelFetch(texDepth, early, 0).r), nearness(texelFetch(texDepth, late, 0).r));
+    vec2 apart = abs(there - here) / max(min(there, vec2(here)), 1e-6);
     vec2 alike = 1.0 - smoothstep(kSameDepth, kOtherDepth, apart);
 
     vec3 sum = vec3(0.0);
