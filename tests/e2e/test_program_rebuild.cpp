@@ -20,14 +20,6 @@
 
 namespace {
 
-std::string capture(const std::function<void()>& work) {
-    std::ostringstream out;
-    std::streambuf* previous = std::cout.rdbuf(out.rdbuf());
-    work();
-    std::cout.rdbuf(previous);
-    return out.str();
-}
-
 // The programs read their files by relative path: every build runs in dir.
 class ProgramRebuildTest : public ::testing::Test {
 protected:
@@ -36,18 +28,18 @@ protected:
 
     static void SetUpTestSuite() {
         ASSERT_TRUE(openHiddenContext(1024, 768)) << "no GL 3.2 window: run under xvfb-run";
-        capture(createRenderTargets);
+        captureConsole(createRenderTargets);
     }
     void SetUp() override {
         copyShaders(dir);
         ASSERT_NE(getcwd(previous, sizeof previous), nullptr);
         ASSERT_EQ(chdir(dir.c_str()), 0);
-        capture(buildShaderPrograms);
+        captureConsole(buildShaderPrograms);
     }
     void TearDown() override { EXPECT_EQ(chdir(previous), 0); }
 
     std::string rebuild(bool& replaced) {
-        return capture([&] { replaced = rebuildShaderPrograms(); });
+        return captureConsole([&] { replaced = rebuildShaderPrograms(); });
     }
     // A composite of its own: the full-screen quad through pureQuadProgram,
     // one pixel read back.

@@ -26,19 +26,11 @@ constexpr int kWidth = kFrameWidth;
 constexpr int kHeight = kFrameHeight;
 using Pixels = std::vector<unsigned char>;
 
-std::string capture(const std::function<void()>& work) {
-    std::ostringstream out;
-    std::streambuf* previous = std::cout.rdbuf(out.rdbuf());
-    work();
-    std::cout.rdbuf(previous);
-    return out.str();
-}
-
 // buildShaderPrograms reads relative paths, so it runs inside dir.
 std::string buildIn(const std::string& dir) {
     char previous[4096];
     if (getcwd(previous, sizeof previous) == nullptr || chdir(dir.c_str()) != 0) return "chdir failed";
-    std::string out = capture(buildShaderPrograms);
+    std::string out = captureConsole(buildShaderPrograms);
     if (chdir(previous) != 0) ADD_FAILURE() << "could not return to " << previous;
     return out;
 }
@@ -87,7 +79,7 @@ protected:
         realBuildOutput = buildIn(dir);
         pvl = pvlTexProgram, motionBlur = motionBlurProgram, pureQuad = pureQuadProgram, bloom = bloomProgram;
         at = uniformLocations;
-        capture(createRenderTargets);
+        captureConsole(createRenderTargets);
         // The demo's fixed state, under which every pass draws.
         glEnable(GL_DEPTH_TEST);
         glEnable(GL_CULL_FACE);
@@ -156,7 +148,7 @@ TEST_F(ShaderProgramsTest, ACrLfFileReachesTheCompilerByteForByte) {
 
     ShaderProgram program;
     bool compiled = false;
-    std::string out = capture([&] { compiled = program.addShader(path.c_str(), GL_VERTEX_SHADER); });
+    std::string out = captureConsole([&] { compiled = program.addShader(path.c_str(), GL_VERTEX_SHADER); });
     EXPECT_TRUE(compiled);
     EXPECT_NE(program.name, 0u);
     EXPECT_EQ(out, "File " + path + " loaded.\nShader " + path + " compiled successfully.\n\n");
@@ -177,7 +169,7 @@ TEST_F(ShaderProgramsTest, ACompileFailurePrintsTheLogAndAttachesNothing) {
     writeFile(path, "#version 150 core\nout vec4 c;\nvoid main() { c = vec4(1.0) }\n");
     ShaderProgram program;
     bool compiled = true;
-    std::string out = capture([&] { compiled = program.addShader(path.c_str(), GL_FRAGMENT_SHADER); });
+    std::string out = captureConsole([&] { compiled = program.addShader(path.c_str(), GL_FRAGMENT_SHADER); });
     EXPECT_FALSE(compiled);
     std::string head = "File " + path + " loaded.\nShader " + path + " not compiled.\nInfoLog:\n";
     EXPECT_EQ(out.substr(0, head.size()), head);

@@ -245,3 +245,11 @@ std::vector<std::string> SyncCountingBuffer::unflushedLines() const {
     }
     return lines;
 }
+
+std::string captureConsole(const std::function<void()>& work) {
+    std::ostringstream out;
+    std::streambuf* previous = std::cout.rdbuf(out.rdbuf());
+    work();
+    std::cout.rdbuf(previous);
+    return out.str();
+}

@@ -2,6 +2,7 @@
 // shaders, and running the real demo binary in them with a time limit.
 #pragma once
 
+#include <functional>
 #include <iostream>
 #include <streambuf>
 #include <string>
@@ -61,6 +62,9 @@ bool openHiddenContext(int width, int height);
 // A parameter of one mip level of a 2D texture (GL_TEXTURE_WIDTH, ...), read
 // with the texture bound to the active unit; -1 when GL reports nothing.
 int textureLevelParameter(unsigned texture, int level, unsigned parameter);
+
+// What `work` writes to std::cout, kept from the console.
+std::string captureConsole(const std::function<void()>& work);
 
 // The lines of text that start with prefix, without their line ends.
 std::vector<std::string> linesStartingWith(const std::string& text, const std::string& prefix);

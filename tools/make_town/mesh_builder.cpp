@@ -338,6 +338,28 @@ void addFlutedShaft(MeshBuilder& mesh, float r0, float r1, float z0, float z1, i
     }
 }
 
+void addDisc(MeshBuilder& mesh, Vec3 centre, Vec3 right, Vec3 up, float radius, int sides) {
+    const float kPi = 3.1415927f;
+    Vec3 n = cross(right, up);
+    for (int i = 0; i < sides; ++i) {
+        float a0 = 2.0f * kPi * i / sides, a1 = 2.0f * kPi * (i + 1) / sides;
+        auto rim = [&](float a) {
+            Corner c;
+            c.position = centre + right * (radius * std::cos(a)) + up * (radius * std::sin(a));
+            c.normal = n;
+            c.u = 0.5f + 0.5f * std::cos(a);
+            c.v = 0.5f - 0.5f * std::sin(a);
+            return c;
+        };
+        Corner mid;
+        mid.position = centre;
+        mid.normal = n;
+        mid.u = 0.5f;
+        mid.v = 0.5f;
+        mesh.triangle(mid, rim(a0), rim(a1));
+    }
+}
+
 void addTube(MeshBuilder& mesh, const std::vector<Vec3>& path, const std::vector<float>& radius, bool closed,
              int sides, const UvScale& uv) {
     std::size_t n = path.size();

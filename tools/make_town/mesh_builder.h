@@ -103,6 +103,10 @@ void addLathe(MeshBuilder& mesh, const std::vector<ProfilePoint>& profile, int s
 void addFlutedShaft(MeshBuilder& mesh, float r0, float r1, float z0, float z1, int flutes, float depth,
                     const UvScale& uv);
 
+// A flat round disc of `sides` triangles round `centre`, facing along
+// right x up, mapped once over the tile (right is +u, up is -v).
+void addDisc(MeshBuilder& mesh, Vec3 centre, Vec3 right, Vec3 up, float radius, int sides);
+
 // A tube of round section swept along a path, with a radius per path point;
 // `closed` joins the last point back to the first (a ring). The section turns
 // as little as it can along the path. u runs along the path, v around.

@@ -150,24 +150,7 @@ void addMoon(MeshBuilder& mesh) {
     float radius = length(centre) * std::tan(1.25f * kPi / 180.0f);
     Vec3 right = normalize(cross(toward, Vec3{0.0f, 0.0f, 1.0f}));  // seen from the town
     Vec3 up = cross(right, toward);
-    Vec3 n = toward * -1.0f;
-    for (int i = 0; i < sides; ++i) {
-        float a0 = 2.0f * kPi * i / sides, a1 = 2.0f * kPi * (i + 1) / sides;
-        auto rim = [&](float a) {
-            Corner c;
-            c.position = centre + right * (radius * std::cos(a)) + up * (radius * std::sin(a));
-            c.normal = n;
-            c.u = 0.5f + 0.5f * std::cos(a);
-            c.v = 0.5f - 0.5f * std::sin(a);
-            return c;
-        };
-        Corner mid;
-        mid.position = centre;
-        mid.normal = n;
-        mid.u = 0.5f;
-        mid.v = 0.5f;
-        mesh.triangle(mid, rim(a0), rim(a1));
-    }
+    addDisc(mesh, centre, right, up, radius, sides);
 }
 
 }  // namespace

@@ -273,26 +273,9 @@ void addCrystal(MeshBuilder& into, Vec3 at) {
 void addDial(MeshBuilder& mesh, Vec3 centre, float radius, bool facingPlusY) {
     const int sides = 64;
     float f = facingPlusY ? 1.0f : -1.0f;
-    Vec3 n{0.0f, f, 0.0f};
     // Seen from the front: right is -x for a dial facing +y, +x for one facing -y.
     Vec3 right{-f, 0.0f, 0.0f}, up{0.0f, 0.0f, 1.0f};
-    for (int i = 0; i < sides; ++i) {
-        float a0 = 2.0f * kPi * i / sides, a1 = 2.0f * kPi * (i + 1) / sides;
-        auto rim = [&](float a) {
-            Corner c;
-            c.position = centre + right * (radius * std::cos(a)) + up * (radius * std::sin(a));
-            c.normal = n;
-            c.u = 0.5f + 0.5f * std::cos(a);
-            c.v = 0.5f - 0.5f * std::sin(a);
-            return c;
-        };
-        Corner mid;
-        mid.position = centre;
-        mid.normal = n;
-        mid.u = 0.5f;
-        mid.v = 0.5f;
-        mesh.triangle(mid, rim(a0), rim(a1));
-    }
+    addDisc(mesh, centre, right, up, radius, sides);
 }
 
 // A hand: a thin tapering blade from the centre, drawn as a flat box on the dial.
