@@ -29,7 +29,7 @@ out vec4 fragColor;
 // otherwise smear the picture beyond recognition.
 const float kMaxStreak = 40.0;
 const float kPixelsPerSample = 3.0;
-const int kMaxSamples = 15;
+const int kMaxSamples = 14;
 // Shorter streaks than this are rounding noise of the two matrices.
 const float kMinStreak = 0.5;
 // The camera's clipping planes. The reciprocal of a point's distance is
@@ -66,8 +66,7 @@ void main() {
     // Centred on the pixel, so a moving edge smears both ways like a shutter.
     // The targets wrap, so samples are kept inside the picture instead of
     // picking up the opposite edge.
-    // An odd count, so that the middle sample is the pixel itself.
-    int samples = clamp(int(ceil(min(streak, kMaxStreak) / kPixelsPerSample)) + 1, 1, kMaxSamples) | 1;
+    int samples = clamp(int(ceil(min(streak, kMaxStreak) / kPixelsPerSample)) + 1, 1, kMaxSamples);
     vec2 step = samples > 1 ? motion / float(samples - 1) : vec2(0.0);
     vec2 start = gl_FragCoord.xy - 0.5 * motion;
 
@@ -86,7 +85,8 @@ void main() {
     float weights = 0.0;
     int middle = samples / 2;
     for (int i = 0; i < samples; ++i) {
-        // The middle sample is the pixel itself: it always counts.
+        // The middle sample (the pixel itself, or within half a step of it
+        // for an even count) always counts.
         float w = i < middle ? alike.x : (i > middle ? alike.y : 1.0);
         ivec2 at = clamp(ivec2(start + step * float(i)), ivec2(0), size - 1);
         sum += w * texelFetch(texColor, at, 0).rgb;

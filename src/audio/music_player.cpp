@@ -92,3 +92,12 @@ void playMusic() {
     alSourcePlay(player.source);
     player.playing = true;
 }
+
+void closeMusic() {
+    if (musicPlayer == nullptr || musicPlayer->device == nullptr) return;
+    alcMakeContextCurrent(nullptr);
+    if (musicPlayer->context != nullptr) alcDestroyContext(musicPlayer->context);
+    alcCloseDevice(musicPlayer->device);
+    musicPlayer->context = nullptr;
+    musicPlayer->device = nullptr;
+}

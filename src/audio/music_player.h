@@ -37,3 +37,8 @@ void initMusic();
 
 // Prints "Could not play sound!" when there is nothing to play or no source.
 void playMusic();
+
+// Closes the sound device. The demo never calls it: it leaves the device to
+// the end of the process. The tools that run the demo's frames call it before
+// they end, because the null device complains on stderr about one left open.
+void closeMusic();

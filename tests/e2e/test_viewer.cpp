@@ -149,26 +149,7 @@ protected:
 
     // One press and release, as X events to the viewer's window alone.
     void key(const std::string& name, bool shift = false) {
-        Display* x = XOpenDisplay(nullptr);
-        ASSERT_NE(x, nullptr);
-        XSetErrorHandler(ignoreXError);
-        const KeyCode code = XKeysymToKeycode(x, XStringToKeysym(name.c_str()));
-        ASSERT_NE(code, 0) << name;
-        for (const bool press : {true, false}) {
-            XEvent event{};
-            event.xkey.type = press ? KeyPress : KeyRelease;
-            event.xkey.display = x;
-            event.xkey.window = window;
-            event.xkey.root = DefaultRootWindow(x);
-            event.xkey.time = CurrentTime;
-            event.xkey.x = event.xkey.y = event.xkey.x_root = event.xkey.y_root = 1;
-            event.xkey.same_screen = True;
-            event.xkey.keycode = code;
-            event.xkey.state = shift ? ShiftMask : 0;
-            XSendEvent(x, window, True, press ? KeyPressMask : KeyReleaseMask, &event);
-            XSync(x, False);
-        }
-        XCloseDisplay(x);
+        ASSERT_TRUE(viewer->sendKeys(window, {{name, true}, {name, false}}, 0, shift)) << name;
         // The next key apart from this one: a release and a press of the same
         // key that arrive together look like a held key's repeat.
         viewer->pump(0.1);

@@ -155,7 +155,7 @@ bool DemoProcess::sendWindowDelete(unsigned long window) {
 }
 
 bool DemoProcess::sendKeys(unsigned long window, const std::vector<std::pair<std::string, bool>>& keys,
-                           int delayMs) {
+                           int delayMs, bool shift) {
     Display* display = XOpenDisplay(nullptr);
     if (!display) return false;
     XSetErrorHandler(ignoreXError);
@@ -175,6 +175,7 @@ bool DemoProcess::sendKeys(unsigned long window, const std::vector<std::pair<std
         event.xkey.x = event.xkey.y = event.xkey.x_root = event.xkey.y_root = 1;
         event.xkey.same_screen = True;
         event.xkey.keycode = code;
+        event.xkey.state = shift ? ShiftMask : 0;
         sent = XSendEvent(display, window, True, press ? KeyPressMask : KeyReleaseMask, &event) != 0 && sent;
         if (delayMs > 0) {
             XSync(display, False);

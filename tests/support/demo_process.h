@@ -35,7 +35,9 @@ public:
     // xdotool's keys: for the window that has the input focus xdotool uses
     // XTEST, whose keys are real server-wide presses that go to whichever
     // window has the focus and, held, repeat into every demo on the display.
-    bool sendKeys(unsigned long window, const std::vector<std::pair<std::string, bool>>& keys, int delayMs = 0);
+    // With `shift`, each event says Shift is held.
+    bool sendKeys(unsigned long window, const std::vector<std::pair<std::string, bool>>& keys, int delayMs = 0,
+                  bool shift = false);
     // What a window manager sends when the user closes a window: a
     // WM_PROTOCOLS client message carrying WM_DELETE_WINDOW.
     bool sendWindowDelete(unsigned long window);

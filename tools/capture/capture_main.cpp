@@ -196,17 +196,6 @@ struct Progress {
     }
 };
 
-// The demo leaves its sound device open for the process to end with; the
-// null device says so on stderr at exit, so the capture closes it itself.
-void closeSound() {
-    if (musicPlayer == nullptr || musicPlayer->device == nullptr) return;
-    alcMakeContextCurrent(nullptr);
-    if (musicPlayer->context != nullptr) alcDestroyContext(musicPlayer->context);
-    alcCloseDevice(musicPlayer->device);
-    musicPlayer->context = nullptr;
-    musicPlayer->device = nullptr;
-}
-
 bool openWriter() {
     if (capture.options.out.empty()) return true;  // a report only
     if (!isVideoPath(capture.options.out)) {
@@ -243,16 +232,8 @@ bool openWriter() {
 }  // namespace
 
 int main(int argc, char** argv) {
-    std::vector<std::string> args(argv + 1, argv + argc);
-    if (args.size() == 1 && (args[0] == "--help" || args[0] == "-h")) {
-        std::cout << captureUsage();
-        return 0;
-    }
-    std::string error;
-    if (!parseCaptureOptions(args, capture.options, error)) {
-        std::cout << "tarnwick_capture: " << error << std::endl << captureUsage();
-        return 2;
-    }
+    int early = readCommandLine(argc, argv, "tarnwick_capture", captureUsage(), capture.options, parseCaptureOptions);
+    if (early >= 0) return early;
     capture.keptFrames = planFrames(capture.options);
     if (capture.keptFrames.empty()) {
         std::cout << "tarnwick_capture: these options keep no frame" << std::endl;
@@ -320,7 +301,7 @@ int main(int argc, char** argv) {
         }
     }
     std::cout << std::endl;
-    closeSound();
+    closeMusic();
 
     bool ok = !capture.writeFailed;
     if (isVideoPath(capture.options.out)) ok = closeVideo(capture.video) && ok;

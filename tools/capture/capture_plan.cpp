@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <iostream>
 
 namespace {
 
@@ -185,3 +186,18 @@ std::vector<KeptFrame> planFrames(const CaptureOptions& options) {
 double audioOffsetSeconds(int firstFrame, int fps) { return static_cast<double>(firstFrame - 1) / fps; }
 
 double videoSeconds(int frameCount, int fps) { return static_cast<double>(frameCount) / fps; }
+
+int readCommandLine(int argc, char** argv, const std::string& tool, const std::string& usage,
+                    const std::function<bool(const std::vector<std::string>&, std::string&)>& parse) {
+    std::vector<std::string> args(argv + 1, argv + argc);
+    if (args.size() == 1 && (args[0] == "--help" || args[0] == "-h")) {
+        std::cout << usage;
+        return 0;
+    }
+    std::string error;
+    if (!parse(args, error)) {
+        std::cout << tool << ": " << error << std::endl << usage;
+        return 2;
+    }
+    return -1;
+}

@@ -15,6 +15,7 @@
 // Pure logic, no GL: the option and frame rules are tested on their own.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -44,6 +45,22 @@ bool parseCaptureOptions(const std::vector<std::string>& args, CaptureOptions& o
 
 // Usage text for --help and for bad options.
 std::string captureUsage();
+
+// A tool's command line (argv without the program name) read by `parse`:
+// -1 when the tool goes on; otherwise the exit code, after printing `usage`
+// for --help or -h alone (0), or the tool's name, the reason and `usage` for
+// a command line `parse` refuses (2). The capture tool and the viewer share it.
+int readCommandLine(int argc, char** argv, const std::string& tool, const std::string& usage,
+                    const std::function<bool(const std::vector<std::string>&, std::string&)>& parse);
+
+// The same for a parser of the usual shape, parse(args, options, error).
+template <class Options>
+int readCommandLine(int argc, char** argv, const std::string& tool, const std::string& usage, Options& options,
+                    bool (*parse)(const std::vector<std::string>&, Options&, std::string&)) {
+    return readCommandLine(argc, argv, tool, usage, [&](const std::vector<std::string>& args, std::string& error) {
+        return parse(args, options, error);
+    });
+}
 
 bool isVideoPath(const std::string& path);
 

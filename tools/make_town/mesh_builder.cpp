@@ -338,6 +338,21 @@ void addFlutedShaft(MeshBuilder& mesh, float r0, float r1, float z0, float z1, i
     }
 }
 
+void addGrid(MeshBuilder& mesh, int columns, int rows, const std::function<Corner(int, int)>& make, bool flip) {
+    for (int j = 0; j < rows; ++j) {
+        for (int i = 0; i < columns; ++i) {
+            Corner a = make(i, j), b = make(i + 1, j), c = make(i + 1, j + 1), d = make(i, j + 1);
+            if (flip) {
+                mesh.triangle(a, c, b);
+                mesh.triangle(a, d, c);
+            } else {
+                mesh.triangle(a, b, c);
+                mesh.triangle(a, c, d);
+            }
+        }
+    }
+}
+
 void addDisc(MeshBuilder& mesh, Vec3 centre, Vec3 right, Vec3 up, float radius, int sides) {
     const float kPi = 3.1415927f;
     Vec3 n = cross(right, up);

@@ -12,6 +12,7 @@
 // towards decreasing v, which is therefore "up in the picture" on every surface.
 #pragma once
 
+#include <functional>
 #include <vector>
 
 #include "math/vecmath.h"
@@ -102,6 +103,11 @@ void addLathe(MeshBuilder& mesh, const std::vector<ProfilePoint>& profile, int s
 // grooves of the given depth (a fraction of the radius) cut along it.
 void addFlutedShaft(MeshBuilder& mesh, float r0, float r1, float z0, float z1, int flutes, float depth,
                     const UvScale& uv);
+
+// The quads of a grid of corners, make(i, j) for i in 0..columns and j in
+// 0..rows, two triangles each: (i, j), (i + 1, j), (i + 1, j + 1) and
+// (i, j), (i + 1, j + 1), (i, j + 1), or wound the other way with `flip`.
+void addGrid(MeshBuilder& mesh, int columns, int rows, const std::function<Corner(int, int)>& make, bool flip);
 
 // A flat round disc of `sides` triangles round `centre`, facing along
 // right x up, mapped once over the tile (right is +u, up is -v).

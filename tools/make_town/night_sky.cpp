@@ -58,14 +58,8 @@ void addHills(MeshBuilder& mesh) {
         c.v = -c.position.y / 400.0f;
         return c;
     };
-    for (int j = 0; j < rings; ++j) {
-        for (int i = 0; i < around; ++i) {
-            Corner a = make(i, j), b = make(i + 1, j), c = make(i + 1, j + 1), d = make(i, j + 1);
-            // Counter-clockwise seen from above: outwards first, then round.
-            mesh.triangle(a, c, b);
-            mesh.triangle(a, d, c);
-        }
-    }
+    // Counter-clockwise seen from above: outwards first, then round.
+    addGrid(mesh, around, rings, make, true);
 }
 
 // Villages on the hills, seen only from afar: plain houses with pitched
@@ -131,14 +125,8 @@ void addDome(MeshBuilder& mesh) {
         c.v = static_cast<float>(j) / stacks;
         return c;
     };
-    for (int j = 0; j < stacks; ++j) {
-        for (int i = 0; i < slices; ++i) {
-            Corner a = make(i, j), b = make(i + 1, j), c = make(i + 1, j + 1), d = make(i, j + 1);
-            // Counter-clockwise seen from inside.
-            mesh.triangle(a, b, c);
-            mesh.triangle(a, c, d);
-        }
-    }
+    // Counter-clockwise seen from inside.
+    addGrid(mesh, slices, stacks, make, false);
 }
 
 // The moon: a disc just inside the dome, facing the middle of the town,

@@ -424,13 +424,8 @@ void addSculptures(SceneModel& model) {
         return model.addTexturedMaterial(r, emission, Vec3{1.0f, 1.0f, 1.0f}, specular, shininess);
     };
     auto recipe = [](Pattern pattern, std::uint32_t seed, float gloss, Rgb a, Rgb b, Rgb c) {
-        TextureRecipe r;
-        r.pattern = pattern;
+        TextureRecipe r = recipeOf(pattern, seed, a, b, c);
         r.gloss = gloss;
-        r.seed = seed;
-        r.base = a;
-        r.second = b;
-        r.third = c;
         return r;
     };
     // Stone is matt, marble polished, bronze and crystal glossy.

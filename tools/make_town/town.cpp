@@ -41,14 +41,9 @@ Materials addMaterials(SceneModel& model) {
     Materials m;
     auto textured = [&](const char* name, Pattern pattern, int size, std::uint32_t seed, Rgb a, Rgb b, Rgb c,
                         float relief, float specular, float shininess) {
-        TextureRecipe r;
+        TextureRecipe r = recipeOf(pattern, seed, a, b, c);
         r.name = name;
-        r.pattern = pattern;
         r.size = size;
-        r.seed = seed;
-        r.base = a;
-        r.second = b;
-        r.third = c;
         r.reliefTexels = relief;
         // The ambient colour is what a surface gives off by itself: nothing, for
         // stone, brick and wood.

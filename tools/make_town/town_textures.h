@@ -57,6 +57,17 @@ struct TextureRecipe {
     std::vector<TextureRecipe> quarters;  // Atlas only: top left, top right, bottom left, bottom right
 };
 
+// A recipe of a pattern in three colours, the rest as the defaults have it.
+inline TextureRecipe recipeOf(Pattern pattern, std::uint32_t seed, Rgb base, Rgb second, Rgb third) {
+    TextureRecipe r;
+    r.pattern = pattern;
+    r.seed = seed;
+    r.base = base;
+    r.second = second;
+    r.third = third;
+    return r;
+}
+
 Picture paintRecipe(const TextureRecipe& recipe);
 
 // An atlas holds four pictures in its quarters, so that one mesh (one

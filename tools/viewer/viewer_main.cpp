@@ -374,29 +374,11 @@ void playOn() {
     viewer.secondsPlayed += viewer.frameMilliseconds / 1000.0;
 }
 
-// The null sound device says so on stderr when the process ends with it open.
-void closeSound() {
-    if (musicPlayer == nullptr || musicPlayer->device == nullptr) return;
-    alcMakeContextCurrent(nullptr);
-    if (musicPlayer->context != nullptr) alcDestroyContext(musicPlayer->context);
-    alcCloseDevice(musicPlayer->device);
-    musicPlayer->context = nullptr;
-    musicPlayer->device = nullptr;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
-    std::vector<std::string> args(argv + 1, argv + argc);
-    if (args.size() == 1 && (args[0] == "--help" || args[0] == "-h")) {
-        std::cout << viewerUsage();
-        return 0;
-    }
-    std::string error;
-    if (!parseViewerOptions(args, viewer.options, error)) {
-        std::cout << "tarnwick_viewer: " << error << std::endl << viewerUsage();
-        return 2;
-    }
+    int early = readCommandLine(argc, argv, "tarnwick_viewer", viewerUsage(), viewer.options, parseViewerOptions);
+    if (early >= 0) return early;
     // Shots go where the viewer was started; the demo reads its files
     // relative to the run folder.
     viewer.shotDir = fs::absolute(viewer.options.shotDir.empty() ? "." : viewer.options.shotDir).string();
@@ -451,6 +433,6 @@ int main(int argc, char** argv) {
         std::cout << "Played " << viewer.framesPlayed << " frames, " << viewer.secondsPlayed * 1000.0 / viewer.framesPlayed
                   << " ms each: " << viewer.framesPlayed / viewer.secondsPlayed << " frames/s" << std::endl;
     }
-    closeSound();
+    closeMusic();
     return 0;
 }
