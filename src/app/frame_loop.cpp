@@ -41,10 +41,7 @@ bool startDemo() {
 bool runFrame() {
     if (!advanceTimeline(runState, platform.readClock())) return false;
 
-    drawScenePass();
-    if (runState.bloomEnabled) drawBloomPass();
-    if (runState.motionBlurEnabled) drawMotionBlurPass();
-    composeAndPresent();
+    drawFrame();
 
     // The rigs move after the present: their results are drawn next frame.
     cameraRig.update();
@@ -58,6 +55,13 @@ bool runFrame() {
     keys.z = platform.readKey(kKeyZ);
     handleKeys(runState, keys, std::cout);
     return runState.running;
+}
+
+void drawFrame() {
+    drawScenePass();
+    if (runState.bloomEnabled) drawBloomPass();
+    if (runState.motionBlurEnabled) drawMotionBlurPass();
+    composeAndPresent();
 }
 
 void useVirtualTime() {

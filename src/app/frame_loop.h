@@ -13,6 +13,11 @@ bool startDemo();
 // Returns false when the run is over (its end tick, Escape, the window closed).
 bool runFrame();
 
+// The passes of one frame, as runFrame draws them: the scene, bloom and
+// motion blur when they are on, and the composite, which presents. Nothing
+// else moves; the viewer draws a paused frame again with it.
+void drawFrame();
+
 // Virtual time, for the tests, the benchmark and the capture tool: from here
 // on the platform's clock reads virtualSeconds, which moves only when they
 // move it, no key is ever pressed and the window never closes. present is

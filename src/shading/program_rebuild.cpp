@@ -22,24 +22,32 @@ const NamedProgram kPrograms[4] = {
     {&bloomProgram, "bloomProgram (bloom)"},
 };
 
-// addShader attaches a stage only when it compiled, so a program with fewer
-// than its two stages lost one; such a program may still link (a missing
-// fragment stage is legal) and must not be used all the same.
-bool complete(unsigned name) {
+// What a build left of a program: addShader attaches a stage only when it
+// compiled, so a program with fewer than its two stages lost one; such a
+// program may still link (a missing fragment stage is legal) and must not be
+// used all the same.
+struct BuildState {
+    bool bothStages = false;
+    bool linked = false;
+};
+
+BuildState buildStateOf(unsigned name) {
     GLint attached = 0;
     GLint linked = 0;
     glGetProgramiv(name, GL_ATTACHED_SHADERS, &attached);
     glGetProgramiv(name, GL_LINK_STATUS, &linked);
-    return attached == 2 && linked != 0;
+    return {attached == 2, linked != 0};
+}
+
+bool complete(unsigned name) {
+    const BuildState state = buildStateOf(name);
+    return state.bothStages && state.linked;
 }
 
 void printLinkLog(const NamedProgram& named) {
-    GLint attached = 0;
-    GLint linked = 0;
-    glGetProgramiv(named.program->name, GL_ATTACHED_SHADERS, &attached);
-    glGetProgramiv(named.program->name, GL_LINK_STATUS, &linked);
+    const BuildState state = buildStateOf(named.program->name);
     // A lost stage was reported with its compile log already.
-    if (attached != 2 || linked != 0) return;
+    if (!state.bothStages || state.linked) return;
     GLint length = 0;
     glGetProgramiv(named.program->name, GL_INFO_LOG_LENGTH, &length);
     std::string log(static_cast<size_t>(length > 0 ? length : 0), '\0');

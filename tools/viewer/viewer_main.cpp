@@ -38,11 +38,7 @@
 #include "folder_watch.h"
 #include "frame_image.h"
 #include "import/scene.h"
-#include "render/bloom_pass.h"
-#include "render/composite.h"
 #include "render/frame_matrices.h"
-#include "render/motion_blur_pass.h"
-#include "render/scene_pass.h"
 #include "shading/program_rebuild.h"
 #include "viewer_controls.h"
 
@@ -194,14 +190,6 @@ void seekTo(int tick) {
     viewer.lastPlayWall = wallClock();
 }
 
-// The passes of runFrame, in its order.
-void drawPasses() {
-    drawScenePass();
-    if (runState.bloomEnabled) drawBloomPass();
-    if (runState.motionBlurEnabled) drawMotionBlurPass();
-    composeAndPresent();
-}
-
 // The held frame drawn again. The live state (the rigs already moved on) is
 // put aside and comes back afterwards, so playing goes on from where it was.
 void redrawHeld() {
@@ -224,7 +212,7 @@ void redrawHeld() {
     frameMatrices.hasPreviousFrame = true;
 
     const double begin = wallClock();
-    drawPasses();
+    drawFrame();
     viewer.frameMilliseconds = (wallClock() - begin) * 1000.0;
 
     runState = liveRun;
