@@ -25,8 +25,11 @@
 //   row 0), blue = out of the surface.
 // - Height map: red channel, 0 (black) is low, 1 (white) is high.
 // A mirrored mapping flips both tangent and bitangent relative to u and v;
-// the handedness of the interpolated frame detects that and flips back, so
-// mirrored surfaces read their maps the same way.
+// the vertex shader detects that by the frame's handedness and flips them
+// back, so here "eyeTangent" always points towards increasing u and
+// "eyeBitangent" towards decreasing v, and mirrored surfaces read their maps
+// the same way. A mesh without a usable frame feeds zero vectors: no relief
+// shift, and the normal map's bend reduces to the surface normal.
 //
 // The software rasteriser this must run well on executes every line of a
 // shader for every pixel, whatever the uniforms say: both sides of an `if`,
@@ -82,6 +85,8 @@ const float kLampHalfDistance = 140.0;
 // matching the moon in the sky dome).
 const vec3 kSkyGlow = vec3(0.45, 0.58, 0.95);
 const vec3 kGroundBounce = vec3(0.2, 0.17, 0.15);
+const vec3 kNightMiddle = 0.5 * (kSkyGlow + kGroundBounce);
+const vec3 kNightSlope = 0.5 * (kSkyGlow - kGroundBounce);
 const vec3 kMoonColour = vec3(0.9, 1.05, 1.35);
 const vec3 kMoonDirection = vec3(0.4755, 0.7946, 0.3774);
 
@@ -136,23 +141,14 @@ float mipLevel(vec2 p, float dither) {
 void main() {
     float dither = screenNoise();
     float lod = mipLevel(uv, dither);
-    float distance = length(eyePosition);
 
     vec3 n = eyeNormal;
     // A mesh without normals feeds zeros; face the viewer rather than make NaNs.
     if (dot(n, n) < 1e-12) n = vec3(0.0, 0.0, 1.0);
     n = normalize(n);
-    vec3 toEye = -eyePosition / max(distance, 1e-6);
+    vec3 toEye = normalize(-eyePosition);
 
-    // The maps need a usable tangent frame; degenerate texture mappings lack
-    // one. The frame's vectors are left at their interpolated length (close
-    // to one): the bent normal is normalised anyway.
-    bool hasFrame = dot(eyeTangent, eyeTangent) > 1e-12 && dot(eyeBitangent, eyeBitangent) > 1e-12;
-    vec3 t = hasFrame ? eyeTangent : vec3(1.0, 0.0, 0.0);
-    vec3 b = hasFrame ? eyeBitangent : vec3(0.0, 1.0, 0.0);
-    // +1 for the standard frame (tangent x bitangent points into the surface),
-    // -1 for a mirrored one. Then +u = mirror * t and +v = -mirror * b.
-    float mirror = dot(cross(t, b), n) < 0.0 ? 1.0 : -1.0;
+    vec3 t = eyeTangent, b = eyeBitangent;
 
     // Offset (parallax) mapping along the view ray, in texture space, from
     // the height map one level coarser (the shift needs the relief, not its
@@ -161,8 +157,8 @@ void main() {
     // the lookup back towards the eye and white reads as raised; "bias" bounds
     // it. Beyond two mip levels the shift is under a texel and is left out.
     float height = textureLod(texHeight, uv, lod + 1.0).r;
-    vec2 rayInTexture = vec2(dot(-toEye, mirror * t), dot(-toEye, -mirror * b));
-    float relief = texturedHeight == 1 && hasFrame && lod < 2.0 ? 1.0 : 0.0;
+    vec2 rayInTexture = vec2(dot(toEye, -t), dot(toEye, b));
+    float relief = texturedHeight == 1 && lod < 2.0 ? 1.0 : 0.0;
     vec2 st = uv + relief * clamp((height - 0.5) * scale, bias, -bias) * rayInTexture;
 
     // The colour map (or white) and its alpha, the glow mask; what the
@@ -174,23 +170,22 @@ void main() {
     // The normal map bends the normal in the tangent frame; its alpha is the gloss.
     vec4 normalMap = textureLod(texNormal, st, lod);
     vec3 mapped = normalMap.rgb * 2.0 - 1.0;
-    vec3 bent = mirror * (mapped.x * t + mapped.y * b) + mapped.z * n;
-    bool useMap = texturedNormal == 1 && hasFrame && dot(bent, bent) > 1e-12;
+    vec3 bent = mapped.x * t + mapped.y * b + mapped.z * n;
+    bool useMap = texturedNormal == 1 && dot(bent, bent) > 1e-12;
     n = useMap ? normalize(bent) : n;
     float gloss = useMap ? normalMap.a : 1.0;
 
     // The night's light: sky above, ground below, and the moon.
     vec3 up = viewMatrix[2].xyz;  // the world's +z, seen from the eye
     vec3 moon = mat3(viewMatrix) * kMoonDirection;
-    vec3 night = light_ambient * (mix(kGroundBounce, kSkyGlow, 0.5 + 0.5 * dot(n, up)) +
+    vec3 night = light_ambient * (kNightMiddle + kNightSlope * dot(n, up) +
                                   kMoonColour * max(dot(n, moon), 0.0));
 
     // The walking lamp, with a highlight where the normal map says it is glossy.
     vec3 toLight = eyeLight - eyePosition;
-    float lightDistance = length(toLight);
-    vec3 l = toLight / max(lightDistance, 1e-6);
-    float reach = lightDistance / kLampHalfDistance;
-    float lamp = kLampStrength / (1.0 + reach * reach);
+    float lightSquared = dot(toLight, toLight);
+    vec3 l = toLight * inversesqrt(max(lightSquared, 1e-12));
+    float lamp = kLampStrength / (1.0 + lightSquared * (1.0 / (kLampHalfDistance * kLampHalfDistance)));
     float lambert = max(dot(n, l), 0.0);
     vec3 halfway = normalize(l + toEye);
     float highlight = lambert > 0.0 ? highlightPower(max(dot(n, halfway), 0.0), max(mat_shininess, 1.0)) : 0.0;

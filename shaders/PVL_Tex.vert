@@ -43,8 +43,13 @@ void main() {
 
     mat3 view = mat3(viewMatrix), model = mat3(modelMatrix);
     eyeNormal = normalMatrix * normal;
-    eyeTangent = view * (model * tangent);
-    eyeBitangent = view * (model * bitangent);
+    // A mirrored mapping shows as a frame of the other handedness (tangent x
+    // bitangent points out of the surface instead of into it); flipping both
+    // here, once per vertex, saves every pixel the test.
+    vec3 t = view * (model * tangent), b = view * (model * bitangent);
+    float mirror = dot(cross(t, b), eyeNormal) < 0.0 ? 1.0 : -1.0;
+    eyeTangent = mirror * t;
+    eyeBitangent = mirror * b;
     uv = texCoords.xy;
 
     // The eye's height in the world: the view matrix's last column seen

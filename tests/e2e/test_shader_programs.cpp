@@ -430,18 +430,23 @@ struct SceneSquare {
     Vec3 diffuse{1, 1, 1}, ambient{0, 0, 0}, specular{0, 0, 0};
     Vec3 lightAmbient{0, 0, 0}, lightDiffuse{1, 1, 1};
     GLuint color = 0, normal = 0, height = 0;  // 0: no such map
+    // u grows towards -x. The frame is the one the tangent-frame builder gives
+    // such a mapping: both vectors flipped, tangent (1, 0, 0), bitangent (0, 1, 0).
+    bool mirrored = false;
 };
 
 Pixels drawSquare(const SceneSquare& s) {
     // position, normal, texCoords, tangent (+u), bitangent (towards -v)
-    static GLuint vertexArray = 0;
+    static GLuint vertexArrays[2] = {0, 0};
+    GLuint& vertexArray = vertexArrays[s.mirrored ? 1 : 0];
     if (vertexArray == 0) {
         float corners[4][2] = {{-1, -1}, {1, -1}, {1, 1}, {-1, 1}};
         int order[6] = {0, 1, 2, 0, 2, 3};
+        float ux = s.mirrored ? -1.f : 1.f;  // u's direction along x; -1 flips the bitangent too
         std::vector<float> data;
         for (int i : order) {
             float x = corners[i][0], y = corners[i][1];
-            for (float f : {x, y, 0.f, 0.f, 0.f, 1.f, (x + 1) / 2, (y + 1) / 2, 0.f, 1.f, 0.f, 0.f, 0.f, -1.f, 0.f})
+            for (float f : {x, y, 0.f, 0.f, 0.f, 1.f, (ux * x + 1) / 2, (y + 1) / 2, 0.f, 1.f, 0.f, 0.f, 0.f, -ux, 0.f})
                 data.push_back(f);
         }
         GLuint buffer = 0;
@@ -512,18 +517,26 @@ TEST_F(ShaderProgramsTest, SceneColourIsTheColourMapOnlyWhenTexturedColorIsSet) 
 }
 
 // Red leans the normal towards +u, green towards decreasing v: a light on that
-// side makes the leaning map brighter than its mirror image.
+// side makes the leaning map brighter than its mirror image. A mirrored
+// mapping (u growing the other way across the square) reads the same map the
+// same way: towards its own +u.
 TEST_F(ShaderProgramsTest, NormalMapRedLeansTowardsIncreasingUAndGreenTowardsDecreasingV) {
-    auto litBy = [](Vec3 light, GLuint normalMap) {
-        SceneSquare s;
-        s.light = light;
-        s.normal = normalMap;
-        return channel(drawSquare(s), 512, 384, 0);
-    };
-    Vec3 towardsPlusU{6, 0, 1}, towardsMinusV{0, -6, 1};
-    EXPECT_GT(litBy(towardsPlusU, solid(230, 128, 180)), litBy(towardsPlusU, solid(26, 128, 180)) + 40);
-    EXPECT_GT(litBy(towardsMinusV, solid(128, 230, 180)), litBy(towardsMinusV, solid(128, 26, 180)) + 40);
-    EXPECT_NEAR(litBy(towardsPlusU, solid(128, 128, 255)), litBy(towardsPlusU, 0), 3) << "a flat map changes nothing";
+    for (bool mirrored : {false, true}) {
+        auto litBy = [mirrored](Vec3 light, GLuint normalMap) {
+            SceneSquare s;
+            s.light = light;
+            s.normal = normalMap;
+            s.mirrored = mirrored;
+            return channel(drawSquare(s), 512, 384, 0);
+        };
+        Vec3 towardsPlusU{mirrored ? -6.f : 6.f, 0, 1}, towardsMinusV{0, -6, 1};
+        EXPECT_GT(litBy(towardsPlusU, solid(230, 128, 180)), litBy(towardsPlusU, solid(26, 128, 180)) + 40)
+            << mirrored;
+        EXPECT_GT(litBy(towardsMinusV, solid(128, 230, 180)), litBy(towardsMinusV, solid(128, 26, 180)) + 40)
+            << mirrored;
+        EXPECT_NEAR(litBy(towardsPlusU, solid(128, 128, 255)), litBy(towardsPlusU, 0), 3)
+            << "a flat map changes nothing " << mirrored;
+    }
 }
 
 // Seen obliquely from the +u side, a raised (white) height map pulls the
