@@ -65,31 +65,33 @@ void main() {
 
     // Centred on the pixel, so a moving edge smears both ways like a shutter.
     // The targets wrap, so samples are kept inside the picture instead of
-    // picking up the opposite edge.
+    // picking up the opposite edge: the streak's two ends are held inside it,
+    // and every sample on the line between them is then inside too.
     int samples = clamp(int(ceil(min(streak, kMaxStreak) / kPixelsPerSample)) + 1, 1, kMaxSamples);
-    vec2 step = samples > 1 ? motion / float(samples - 1) : vec2(0.0);
-    vec2 start = gl_FragCoord.xy - 0.5 * motion;
+    vec2 from = clamp(gl_FragCoord.xy - 0.5 * motion, vec2(0.0), vec2(size - 1));
+    vec2 to = clamp(gl_FragCoord.xy + 0.5 * motion, vec2(0.0), vec2(size - 1));
+    vec2 step = (to - from) / float(max(samples - 1, 1));
 
     // How alike in depth each half of the streak is to the pixel, read a
     // quarter of the way along from either end.
     // Relative distance apart, |a - b| / min(a, b), is the same measure for
     // the reciprocals of the distances.
     float here = nearness(depth);
-    ivec2 early = clamp(ivec2(start + 0.25 * motion), ivec2(0), size - 1);
-    ivec2 late = clamp(ivec2(start + 0.75 * motion), ivec2(0), size - 1);
+    ivec2 early = ivec2(mix(from, to, 0.25));
+    ivec2 late = ivec2(mix(from, to, 0.75));
     vec2 there = vec2(nearness(texelFetch(texDepth, early, 0).r), nearness(texelFetch(texDepth, late, 0).r));
     vec2 apart = abs(there - here) / max(min(there, vec2(here)), 1e-6);
     vec2 alike = 1.0 - smoothstep(kSameDepth, kOtherDepth, apart);
 
     vec3 sum = vec3(0.0);
     float weights = 0.0;
-    int middle = samples / 2;
+    float middle = float(samples / 2);
     for (int i = 0; i < samples; ++i) {
         // The middle sample (the pixel itself, or within half a step of it
         // for an even count) always counts.
-        float w = i < middle ? alike.x : (i > middle ? alike.y : 1.0);
-        ivec2 at = clamp(ivec2(start + step * float(i)), ivec2(0), size - 1);
-        sum += w * texelFetch(texColor, at, 0).rgb;
+        float f = float(i);
+        float w = f == middle ? 1.0 : (f < middle ? alike.x : alike.y);
+        sum += w * texelFetch(texColor, ivec2(from + step * f), 0).rgb;
         weights += w;
     }
     fragColor = vec4(sum / weights, 1.0);
