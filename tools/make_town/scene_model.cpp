@@ -5,18 +5,14 @@
 
 int SceneModel::addTexturedMaterial(const TextureRecipe& recipe, Vec3 ambient, Vec3 diffuse, Vec3 specular,
                                     float shininess) {
-    ColladaMaterial m;
-    m.name = recipe.name;
-    m.ambient = ambient;
-    m.diffuse = diffuse;
-    m.specular = specular;
-    m.shininess = shininess;
+    // A plain material with the recipe's three maps.
+    int index = addPlainMaterial(recipe.name, ambient, diffuse, specular, shininess);
+    ColladaMaterial& m = materials.back();
     m.colorPath = texturePrefix + recipe.name + "_color.png";
     m.normalPath = texturePrefix + recipe.name + "_normal.png";
     m.heightPath = texturePrefix + recipe.name + "_height.png";
-    materials.push_back(m);
     textures.push_back(recipe);
-    return static_cast<int>(materials.size()) - 1;
+    return index;
 }
 
 int SceneModel::addPlainMaterial(const std::string& name, Vec3 ambient, Vec3 diffuse, Vec3 specular,
