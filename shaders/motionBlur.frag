@@ -83,16 +83,15 @@ void main() {
     vec2 apart = abs(there - here) / max(min(there, vec2(here)), 1e-6);
     vec2 alike = 1.0 - smoothstep(kSameDepth, kOtherDepth, apart);
 
-    vec3 sum = vec3(0.0);
-    float weights = 0.0;
-    float middle = float(samples / 2);
-    for (int i = 0; i < samples; ++i) {
-        // The middle sample (the pixel itself, or within half a step of it
-        // for an even count) always counts.
-        float f = float(i);
-        float w = f == middle ? 1.0 : (f < middle ? alike.x : alike.y);
-        sum += w * texelFetch(texColor, ivec2(from + step * f), 0).rgb;
-        weights += w;
-    }
-    fragColor = vec4(sum / weights, 1.0);
+    // The halves are summed plainly and weighed once: the middle sample (the
+    // pixel itself, or within half a step of it for an even count) always
+    // counts in full. Two plain loops cost less than one that weighs every
+    // sample.
+    int middle = samples / 2;
+    vec3 earlyHalf = vec3(0.0), lateHalf = vec3(0.0);
+    for (int i = 0; i < middle; ++i) earlyHalf += texelFetch(texColor, ivec2(from + step * float(i)), 0).rgb;
+    vec3 centre = texelFetch(texColor, ivec2(from + step * float(middle)), 0).rgb;
+    for (int i = middle + 1; i < samples; ++i) lateHalf += texelFetch(texColor, ivec2(from + step * float(i)), 0).rgb;
+    float weights = 1.0 + alike.x * float(middle) + alike.y * float(samples - 1 - middle);
+    fragColor = vec4((centre + alike.x * earlyHalf + alike.y * lateHalf) / weights, 1.0);
 }
