@@ -6,15 +6,15 @@
 // next, more than most shader changes are worth, so timing one version after
 // the other (or bench_frame twice) cannot tell them apart. Taking turns on
 // every frame shares the drift out evenly; two runs of the same folder agree
-// to about 1 %.
+// within about 2 %.
 //
 // Run from the run folder (its scene/ and tex/ are loaded once), with a
 // display, naming folders that each hold a shaders/ of their own:
 //   bench_shader_variants TICK FRAMES EFFECTS FOLDER...
 // EFFECTS is "none", "blur", "bloom" or "both". Example, the working copy
 // against what is committed:
-//   mkdir -p /tmp/old/shaders && git -C .. archive HEAD shaders | tar -x -C /tmp/old
-//   ./bench_shader_variants 500 40 blur . /tmp/old
+//   mkdir -p /tmp/old && git -C ../.. archive HEAD shaders | tar -x -C /tmp/old
+//   ../bench/bench_shader_variants 500 40 blur . /tmp/old
 #include <GL/glew.h>
 #include <unistd.h>
 

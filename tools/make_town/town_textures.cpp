@@ -371,7 +371,7 @@ Texel leaves(float s, float t, const TextureRecipe& R, float /*px*/) {
     float vein = std::fabs(y) < 0.02f ? 0.85f : 1.0f;
     if (e > 1.0f) {
         float under = tiledFbm(s, t, 32, 3, R.seed + 2);
-        return texel(tint(R.base, 0.35f), 0.7f + 0.5f * under, 0.15f + 0.2f * under);
+        return texel(tint(R.base, 0.6f), 0.7f + 0.5f * under, 0.15f + 0.2f * under);
     }
     float dome = 1.0f - e * e;
     Rgb c = blend(R.base, R.second, hashUnit(id, 2));
