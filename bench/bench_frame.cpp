@@ -26,6 +26,7 @@
 #include "render/composite.h"
 #include "render/motion_blur_pass.h"
 #include "render/scene_pass.h"
+#include "pass_timing.h"
 
 namespace {
 
@@ -109,32 +110,19 @@ struct PassTimes {
 PassTimes timePasses() {
     GLuint queries[4];
     glGenQueries(4, queries);
-    PassTimes sum;
-    double* slots[4] = {&sum.scene, &sum.bloom, &sum.motionBlur, &sum.composite};
-    void (*passes[4])() = {drawScenePass, drawBloomPass, drawMotionBlurPass, composeAndPresent};
+    double ms[4] = {0.0, 0.0, 0.0, 0.0};
+    void (*const passes[4])() = {drawScenePass, drawBloomPass, drawMotionBlurPass, composeAndPresent};
     for (int frame = 0; frame < kPassFrames; ++frame) {
         virtualSeconds += kFrameStep;
         advanceTimeline(runState, virtualSeconds);
-        bool runs[4] = {true, runState.bloomEnabled, runState.motionBlurEnabled, true};
-        for (int p = 0; p < 4; ++p) {
-            if (!runs[p]) continue;
-            glBeginQuery(GL_TIME_ELAPSED, queries[p]);
-            passes[p]();
-            glEndQuery(GL_TIME_ELAPSED);
-        }
-        for (int p = 0; p < 4; ++p) {
-            if (!runs[p]) continue;
-            GLuint64 ns = 0;
-            glGetQueryObjectui64v(queries[p], GL_QUERY_RESULT, &ns);
-            *slots[p] += static_cast<double>(ns) / 1e6;
-        }
+        const bool runs[4] = {true, runState.bloomEnabled, runState.motionBlurEnabled, true};
+        drawTimedPasses(4, passes, runs, queries, ms);
         cameraRig.update();
         lightRig.update();
         handleKeys(runState, KeyStates{}, std::cout);
     }
     glDeleteQueries(4, queries);
-    for (double* slot : slots) *slot /= kPassFrames;
-    return sum;
+    return PassTimes{ms[0] / kPassFrames, ms[1] / kPassFrames, ms[2] / kPassFrames, ms[3] / kPassFrames};
 }
 
 }  // namespace

@@ -37,6 +37,7 @@
 #include "render/motion_blur_pass.h"
 #include "render/scene_pass.h"
 #include "shading/programs.h"
+#include "pass_timing.h"
 
 namespace {
 
@@ -116,7 +117,7 @@ int main(int argc, char** argv) {
     advanceWithoutDrawing(tick / 50.0);
     GLuint queries[3];
     glGenQueries(3, queries);
-    void (*passes[3])() = {drawScenePass, drawBloomPass, drawMotionBlurPass};
+    void (*const passes[3])() = {drawScenePass, drawBloomPass, drawMotionBlurPass};
     const bool runs[3] = {true, bloom, blur};
     const int count = static_cast<int>(variants.size());
     for (int frame = -kWarmFrames; frame < frames; ++frame) {
@@ -133,18 +134,8 @@ int main(int argc, char** argv) {
             Variant& variant = variants[frame % 2 == 0 ? turn : count - 1 - turn];
             use(variant);
             frameMatrices = matrices;
-            for (int p = 0; p < 3; ++p) {
-                if (!runs[p]) continue;
-                glBeginQuery(GL_TIME_ELAPSED, queries[p]);
-                passes[p]();
-                glEndQuery(GL_TIME_ELAPSED);
-            }
-            for (int p = 0; p < 3; ++p) {
-                if (!runs[p]) continue;
-                GLuint64 ns = 0;
-                glGetQueryObjectui64v(queries[p], GL_QUERY_RESULT, &ns);
-                if (frame >= 0) variant.ms[p] += static_cast<double>(ns) / 1e6;
-            }
+            double warming[3] = {0.0, 0.0, 0.0};
+            drawTimedPasses(3, passes, runs, queries, frame >= 0 ? variant.ms : warming);
             composeAndPresent();
         }
         cameraRig.update();
