@@ -44,6 +44,9 @@ const float kOtherDepth = 0.25;
 
 float nearness(float depth) { return kFar - depth * (kFar - kNear); }
 
+// The frame's colour at sample i of the streak that starts at `from`.
+vec3 sampleAt(vec2 from, vec2 step, int i) { return texelFetch(texColor, ivec2(from + step * float(i)), 0).rgb; }
+
 void main() {
     ivec2 pixel = ivec2(gl_FragCoord.xy);
     ivec2 size = textureSize(texColor, 0);
@@ -89,9 +92,9 @@ void main() {
     // sample.
     int middle = samples / 2;
     vec3 earlyHalf = vec3(0.0), lateHalf = vec3(0.0);
-    for (int i = 0; i < middle; ++i) earlyHalf += texelFetch(texColor, ivec2(from + step * float(i)), 0).rgb;
-    vec3 centre = texelFetch(texColor, ivec2(from + step * float(middle)), 0).rgb;
-    for (int i = middle + 1; i < samples; ++i) lateHalf += texelFetch(texColor, ivec2(from + step * float(i)), 0).rgb;
+    for (int i = 0; i < middle; ++i) earlyHalf += sampleAt(from, step, i);
+    vec3 centre = sampleAt(from, step, middle);
+    for (int i = middle + 1; i < samples; ++i) lateHalf += sampleAt(from, step, i);
     float weights = 1.0 + alike.x * float(middle) + alike.y * float(samples - 1 - middle);
     fragColor = vec4((centre + alike.x * earlyHalf + alike.y * lateHalf) / weights, 1.0);
 }
