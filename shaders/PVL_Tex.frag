@@ -14,16 +14,24 @@
 //   in the same picture, bronze gleams and stone does not.
 // - "light_ambient" is also the night's own light: the sky's glow from above
 //   and the moon. The scene light is a warm lamp that walks through the town.
+// - The third texture coordinate (w) is the light of the town's own lamps,
+//   baked into the model by the town generator: above 0, their warm light
+//   falling on the corner (in units of "light_ambient"); below 0, the shade
+//   at the foot of something standing close by, which dims everything the
+//   corner receives (-1 would be black). An emitter's w below 0 dims its
+//   glow: a lit window's curtain.
 //
 // Map conventions (the texture generator writes its maps to match):
 // - Texture rows: row 0 of the uploaded image is v = 0; v grows with the row.
 //   With the picture's top row first, decreasing v is "up in the picture".
 // - Tangent frame: "tangent" points towards increasing u, "bitangent" towards
 //   DECREASING v (for a mapping that is not mirrored).
-// - Normal map (rgb * 2 - 1): red = +tangent = increasing u (right in the
+// - Normal map (rg * 2 - 1): red = +tangent = increasing u (right in the
 //   picture), green = +bitangent = decreasing v (up in the picture, towards
-//   row 0), blue = out of the surface.
-// - Height map: red channel, 0 (black) is low, 1 (white) is high.
+//   row 0); the part out of the surface follows from the two. Its blue is
+//   the relief's height, 0 low, 1 high.
+// - Height map: red channel, the same heights; only its mean (the last mip
+//   level) is read, as the level the relief shift is centred on.
 // A mirrored mapping flips both tangent and bitangent relative to u and v;
 // the vertex shader detects that by the frame's handedness and flips them
 // back, so here "eyeTangent" always points towards increasing u and
@@ -49,6 +57,8 @@ in vec3 eyeTangent;
 in vec3 eyeBitangent;
 in vec2 uv;
 in float haze;
+in float baked;
+in float heightMean;
 
 uniform mat4 viewMatrix;
 
@@ -83,12 +93,16 @@ const float kLampHalfDistance = 140.0;
 // The night, in units of "light_ambient": the sky's glow from above, the
 // ground's faint bounce from below, and the moon (world direction towards it,
 // matching the moon in the sky dome).
-const vec3 kSkyGlow = vec3(0.45, 0.58, 0.95);
-const vec3 kGroundBounce = vec3(0.2, 0.17, 0.15);
+const vec3 kSkyGlow = vec3(0.3, 0.42, 0.8);
+const vec3 kGroundBounce = vec3(0.07, 0.07, 0.08);
 const vec3 kNightMiddle = 0.5 * (kSkyGlow + kGroundBounce);
 const vec3 kNightSlope = 0.5 * (kSkyGlow - kGroundBounce);
-const vec3 kMoonColour = vec3(0.9, 1.05, 1.35);
+const vec3 kMoonColour = vec3(0.34, 0.5, 0.88);
 const vec3 kMoonDirection = vec3(0.4755, 0.7946, 0.3774);
+
+// The town's lamps: sodium-warm, the colour of their glass; a w of 1 is
+// about twice the night's light.
+const vec3 kStreetLight = vec3(1.6, 1.05, 0.55);
 
 // The haze (its amount comes from the vertex shader) veils what is far off
 // in the colour of the sky dome's picture below the horizon.
@@ -159,17 +173,20 @@ void main() {
 
     vec3 t = eyeTangent, b = eyeBitangent;
 
-    // Offset (parallax) mapping along the view ray, in texture space, from
-    // the height map two levels coarser (the shift needs the relief, not its
-    // grain, and the small level stays in cache). The shift is centred on
-    // mid-grey, so the surface's middle level stays put whatever the angle;
-    // "scale" is negative, so a high texel moves the lookup back towards the
-    // eye and white reads as raised; "bias" bounds it. Beyond two mip levels
-    // the shift is under a texel and is left out, as it is for emitters.
-    float height = textureLod(texHeight, uv, shapeLod + 2.0).r;
+    // One lookup of the normal map gives the bend (red, green) and the
+    // relief's height (blue), unshifted: a second lookup of a large picture
+    // per pixel costs the software rasteriser about an eighth of the pass.
+    vec4 shape = textureLod(texNormal, uv, shapeLod);
+
+    // Offset (parallax) mapping of the colour along the view ray, in texture
+    // space. The shift is centred on the height map's mean (from the vertex
+    // shader), so the surface's middle level stays put whatever the angle; "scale" is negative, so a high texel moves the
+    // lookup back towards the eye and white reads as raised; "bias" bounds
+    // it. Beyond two mip levels the shift is under a texel and is left out,
+    // as it is for emitters.
     vec2 rayInTexture = vec2(dot(toEye, -t), dot(toEye, b));
-    float relief = texturedHeight == 1 && shapeLod < 2.0 ? 1.0 : 0.0;
-    vec2 st = uv + relief * clamp((height - 0.5) * scale, bias, -bias) * rayInTexture;
+    float relief = texturedHeight == 1 && texturedNormal == 1 && shapeLod < 2.0 ? 1.0 : 0.0;
+    vec2 st = uv + relief * clamp((shape.b - heightMean) * scale, bias, -bias) * rayInTexture;
 
     // The colour map (or white) and its alpha, the glow mask; what the
     // surface gives off on its own.
@@ -178,18 +195,20 @@ void main() {
     vec3 glow = surface * painted.a * mat_ambient * light_ambient;
 
     // The normal map bends the normal in the tangent frame; its alpha is the gloss.
-    vec4 normalMap = textureLod(texNormal, st, shapeLod);
-    vec3 mapped = normalMap.rgb * 2.0 - 1.0;
-    vec3 bent = mapped.x * t + mapped.y * b + mapped.z * n;
+    vec2 lean = shape.rg * 2.0 - 1.0;
+    vec3 bent = lean.x * t + lean.y * b + sqrt(max(1.0 - dot(lean, lean), 0.0)) * n;
     bool useMap = texturedNormal == 1 && dot(bent, bent) > 1e-12;
     n = useMap ? normalize(bent) : n;
-    float gloss = useMap ? normalMap.a : 1.0;
+    float gloss = useMap ? shape.a : 1.0;
 
     // The night's light: sky above, ground below, and the moon.
     vec3 up = viewMatrix[2].xyz;  // the world's +z, seen from the eye
     vec3 moon = mat3(viewMatrix) * kMoonDirection;
-    vec3 night = light_ambient * (kNightMiddle + kNightSlope * dot(n, up) +
-                                  kMoonColour * max(dot(n, moon), 0.0));
+    // The town's lamps add theirs; the shade at something's foot dims both.
+    float open = max(1.0 + min(baked, 0.0), 0.0);
+    vec3 night = light_ambient * (open * (kNightMiddle + kNightSlope * dot(n, up) +
+                                          kMoonColour * max(dot(n, moon), 0.0)) +
+                                  max(baked, 0.0) * kStreetLight);
 
     // The walking lamp, with a highlight where the normal map says it is glossy.
     vec3 toLight = eyeLight - eyePosition;
@@ -205,7 +224,7 @@ void main() {
     vec3 albedo = surface * mat_diffuse;
     vec3 lit = glow + albedo * (night + (lamp * lambert) * (kLampColour * light_diffuse)) +
                (lamp * gloss * highlight) * (kLampColour * light_specular * mat_specular);
-    vec3 colour = emitterOnly ? glow : mix(lit, kHazeColour, haze);
+    vec3 colour = emitterOnly ? glow * open : mix(lit, kHazeColour, haze);
 
     // Exposure, the glow beyond kGlowFrom for the bloom, and the filmic curve;
     // half a step of 8-bit noise keeps the night's dark gradients from banding.

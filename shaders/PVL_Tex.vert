@@ -11,7 +11,7 @@
 
 in vec3 position;
 in vec3 normal;
-in vec3 texCoords;   // (u, v, w); only u and v are used
+in vec3 texCoords;   // (u, v, w): w is the night's light the town generator baked in
 in vec3 tangent;     // towards increasing u
 in vec3 bitangent;   // towards decreasing v for a non-mirrored mapping
 
@@ -20,6 +20,7 @@ uniform mat4 viewMatrix;
 uniform mat4 projMatrix;
 uniform mat3 normalMatrix;
 uniform vec3 light_pos;
+uniform sampler2D texHeight;
 
 out vec3 eyePosition;
 out vec3 eyeLight;
@@ -28,6 +29,8 @@ out vec3 eyeTangent;
 out vec3 eyeBitangent;
 out vec2 uv;
 out float haze;  // how much of the night's haze lies between the eye and this point
+out float baked;  // w, passed on
+out float heightMean;  // the level the relief shift is centred on
 
 // Haze thickens with distance and thins as the eye rises above it, so the
 // outskirts fade into the night at street level while the view from high
@@ -36,9 +39,19 @@ out float haze;  // how much of the night's haze lies between the eye and this p
 const float kHazeDensity = 0.00032;   // per unit of distance, at street level
 const float kHazeThinning = 900.0;    // eye height at which the density has halved
 
+// The walking lamp's own body is modelled round the origin with a w of a
+// thousand (nothing else comes near): it is carried to the light.
+const float kRidesWithLight = 500.0;
+
 void main() {
-    vec4 eye = viewMatrix * (modelMatrix * vec4(position, 1.0));
+    vec4 world = modelMatrix * vec4(position, 1.0);
+    world.xyz += texCoords.z >= kRidesWithLight ? light_pos : vec3(0.0);
+    vec4 eye = viewMatrix * world;
     eyePosition = eye.xyz;
+    baked = texCoords.z;
+    // The height map's mean is its last mip level: read once per corner
+    // here rather than once per pixel.
+    heightMean = textureLod(texHeight, texCoords.xy, 16.0).r;
     eyeLight = (viewMatrix * vec4(light_pos, 1.0)).xyz;
 
     mat3 view = mat3(viewMatrix), model = mat3(modelMatrix);

@@ -192,6 +192,12 @@ TEST(FrameImage, ComparisonsMeasureTheDifference) {
     EXPECT_EQ(maxChannelDifference(a, b), 3);
     EXPECT_EQ(psnr(a, gradient(8, 4)), 0.0);
     EXPECT_EQ(maxChannelDifference(a, gradient(8, 4)), 255);
+
+    // The exposure report's levels, in pixel values: burnt out from 250 in
+    // every channel, pure black up to 3 in every channel.
+    FrameImage levels{6, 1, {250, 250, 250, 255, 255, 255, 249, 255, 255, 220, 220, 220, 3, 3, 3, 4, 0, 0}};
+    EXPECT_DOUBLE_EQ(shareAtLeast(levels, kBurntOutLevel), 2.0 / 6.0);
+    EXPECT_DOUBLE_EQ(shareAtMost(levels, kPureBlackLevel), 1.0 / 6.0);
 }
 
 TEST(FrameImage, PngKeepsEveryByte) {

@@ -433,6 +433,9 @@ struct SceneSquare {
     // u grows towards -x. The frame is the one the tangent-frame builder gives
     // such a mapping: both vectors flipped, tangent (1, 0, 0), bitangent (0, 1, 0).
     bool mirrored = false;
+    float size = 1.0f;      // half the square's side
+    Vec3 up{0, 1, 0};       // the view's up
+    float farPlane = 100.0f;
 };
 
 Pixels drawSquare(const SceneSquare& s) {
@@ -462,8 +465,9 @@ Pixels drawSquare(const SceneSquare& s) {
         }
     }
     Mat4 model;
-    Mat4 view = lookAt(s.eye, Vec3{0, 0, 0}, Vec3{0, 1, 0});
-    Mat4 projection = perspective(0.5236f, 4.0f / 3.0f, 0.1f, 100.0f);
+    model.m[0] = model.m[5] = model.m[10] = s.size;
+    Mat4 view = lookAt(s.eye, Vec3{0, 0, 0}, s.up);
+    Mat4 projection = perspective(0.5236f, 4.0f / 3.0f, 0.001f * s.farPlane, s.farPlane);
     Mat3 normalMatrix = mat3FromMat4(transpose(inverse(multiply(view, model))));
 
     glUseProgram(pvl.name);
@@ -516,6 +520,32 @@ TEST_F(ShaderProgramsTest, SceneColourIsTheColourMapOnlyWhenTexturedColorIsSet) 
     EXPECT_EQ(channel(mapped, 5, 5, 0), 0) << "the square must not cover the whole target";
 }
 
+// Far off, the haze veils what it hides in the night's colour: a black
+// surface far out in the fields, seen from low above them, takes the deep
+// blue of the sky below the horizon (through the exposure and the filmic curve).
+TEST_F(ShaderProgramsTest, FarSurfacesFadeIntoTheHazesBlue) {
+    SceneSquare s;
+    s.lightDiffuse = Vec3{0, 0, 0};  // nothing lights it: all its colour is haze
+    s.size = 50000.0f;
+    s.eye = Vec3{0, -80000, 5000};
+    s.light = s.eye;
+    s.up = Vec3{0, 0, 1};
+    s.farPlane = 200000.0f;
+    Pixels far = drawSquare(s);
+    int r = channel(far, 512, 384, 0), g = channel(far, 512, 384, 1), b = channel(far, 512, 384, 2);
+    EXPECT_GE(r, 35);
+    EXPECT_LE(r, 55);
+    EXPECT_GE(g, 42);
+    EXPECT_LE(g, 62);
+    EXPECT_GE(b, 60);
+    EXPECT_LE(b, 80);
+    EXPECT_GT(b, g + 8);
+    s.eye = Vec3{0, -8, 5};  // close by, no haze: black
+    s.light = s.eye;
+    s.size = 10.0f;
+    EXPECT_LE(channel(drawSquare(s), 512, 384, 2), 2);
+}
+
 // Red leans the normal towards +u, green towards decreasing v: a light on that
 // side makes the leaning map brighter than its mirror image. A mirrored
 // mapping (u growing the other way across the square) reads the same map the
@@ -539,23 +569,25 @@ TEST_F(ShaderProgramsTest, NormalMapRedLeansTowardsIncreasingUAndGreenTowardsDec
     }
 }
 
-// Seen obliquely from the +u side, a raised (white) height map pulls the
-// texture towards the viewer, so a colour edge appears further from the eye;
-// a low (black) one the other way. The shift is centred on mid-grey, so a
-// mid-grey map leaves the picture where a flat surface has it.
+// Seen obliquely from the +u side, a raised texel (the normal map's blue)
+// pulls the texture towards the viewer, so a colour edge appears further
+// from the eye; a low one the other way. The shift is centred on the height
+// map's mean, so a texel at the mean leaves the picture where a flat surface
+// has it, and the same texel over a lower mean reads as raised.
 TEST_F(ShaderProgramsTest, HeightMapShiftsRaisedTexelsLikeRelief) {
     Pixels stripes(64 * 4);
     for (int x = 0; x < 64; ++x) {
         unsigned char v = x < 32 ? 0 : 255;
         stripes[x * 4] = stripes[x * 4 + 1] = stripes[x * 4 + 2] = v, stripes[x * 4 + 3] = 255;
     }
-    auto edgeColumn = [&](GLuint height) {
+    auto edgeColumn = [&](GLuint shape, GLuint heights) {
         SceneSquare s;
         s.eye = Vec3{2, 0, 2};
         s.lightAmbient = Vec3{1, 1, 1};
         s.lightDiffuse = Vec3{0, 0, 0};
         s.color = makeTexture(64, 1, stripes, GL_NEAREST);
-        s.height = height;
+        s.normal = shape;
+        s.height = heights;
         Pixels p = drawSquare(s);
         // From the middle of the square: at its outer edges the shifted
         // lookup may wrap round to the stripe on the other side.
@@ -564,12 +596,14 @@ TEST_F(ShaderProgramsTest, HeightMapShiftsRaisedTexelsLikeRelief) {
         }
         return -1;
     };
-    int flat = edgeColumn(0), mid = edgeColumn(solid(128, 128, 128));
-    int low = edgeColumn(solid(0, 0, 0)), high = edgeColumn(solid(255, 255, 255));
+    GLuint midMean = solid(128, 128, 128);
+    int flat = edgeColumn(0, 0), mid = edgeColumn(solid(128, 128, 128), midMean);
+    int low = edgeColumn(solid(128, 128, 0), midMean), high = edgeColumn(solid(128, 128, 255), midMean);
     ASSERT_GT(flat, 300);
     EXPECT_LT(high, flat - 1);
     EXPECT_GT(low, flat + 1);
     EXPECT_NEAR(mid, flat, 1);
+    EXPECT_LT(edgeColumn(solid(128, 128, 128), solid(0, 0, 0)), flat - 1) << "the mean is the height map's";
 }
 
 }  // namespace

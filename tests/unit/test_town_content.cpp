@@ -185,9 +185,11 @@ TEST_F(TownFiles, DrawableMeshesAreTriangleListsInTriangleOrderWithNormalsAndTex
             EXPECT_EQ(inverted, 0u);
         }
     }
-    // Moderate for a software renderer.
+    // Moderate for a software renderer, whose cost grows with every small
+    // triangle: the cuts that carry the lamps' pools and the shades at the
+    // feet of things are held to a few ten thousand corners.
     EXPECT_GE(mainVertices, 50000u);
-    EXPECT_LE(mainVertices, 150000u);
+    EXPECT_LE(mainVertices, 170000u);
 }
 
 TEST_F(TownFiles, LastMeshMarksAnOffCentreCentroidThatPutsTheGroundAtZeroUnderThePaths) {
@@ -197,8 +199,9 @@ TEST_F(TownFiles, LastMeshMarksAnOffCentreCentroidThatPutsTheGroundAtZeroUnderTh
         EXPECT_GT(std::fabs(c.x) + std::fabs(c.y), 100.0f);
         float lowest = 1e30f;
         for (unsigned i = 0; i + 1 < scene->mNumMeshes; ++i) {
-            // The sky dome reaches below the ground on purpose (see its own test).
-            if (nameOf(scene, i) == "sky_dome") continue;
+            // The sky dome reaches below the ground on purpose (see its own test);
+            // the walking lamp is modelled round the origin and carried to the light.
+            if (nameOf(scene, i) == "sky_dome" || nameOf(scene, i) == "walking_lamp") continue;
             const aiMesh* mesh = scene->mMeshes[i];
             for (unsigned v = 0; v < mesh->mNumVertices; ++v) lowest = std::min(lowest, mesh->mVertices[v].z - c.z);
         }
@@ -299,13 +302,15 @@ TEST_F(TownFiles, NormalMapsFollowTheSlopesOfTheirHeightMaps) {
             Decoded normal = decode(runPath(file)), height = decode(runPath(stem + "_height.png"));
             ASSERT_TRUE(normal.loaded && height.loaded);
             ASSERT_EQ(normal.width, height.width);
-            int agreeX = 0, slopedX = 0, agreeY = 0, slopedY = 0, inward = 0;
+            int agreeX = 0, slopedX = 0, agreeY = 0, slopedY = 0, beyondUnit = 0, otherHeight = 0;
             for (int y = 0; y < height.height; y += 2) {
                 for (int x = 0; x < height.width; x += 2) {
                     int rising = height.at(x + 1, y, 0) - height.at(x - 1, y, 0);
                     int risingDown = height.at(x, y + 1, 0) - height.at(x, y - 1, 0);
                     int red = normal.at(x, y, 0) - 128, green = normal.at(x, y, 1) - 128;
-                    if (normal.at(x, y, 2) <= 128) ++inward;
+                    // Red and green lean inside the unit circle; blue carries the height.
+                    if (red * red + green * green > 129 * 129) ++beyondUnit;
+                    if (std::abs(normal.at(x, y, 2) - height.at(x, y, 0)) > 1) ++otherHeight;
                     if (std::abs(rising) >= 12 && std::abs(red) >= 4) {
                         ++slopedX;
                         if ((red < 0) == (rising > 0)) ++agreeX;
@@ -317,7 +322,8 @@ TEST_F(TownFiles, NormalMapsFollowTheSlopesOfTheirHeightMaps) {
                     }
                 }
             }
-            EXPECT_EQ(inward, 0);
+            EXPECT_EQ(beyondUnit, 0);
+            EXPECT_EQ(otherHeight, 0);
             // Some patterns run one way only (bark has upright furrows); every map
             // has relief in at least one direction.
             ASSERT_GT(slopedX + slopedY, 1000);

@@ -151,7 +151,7 @@ std::string colladaText(const ColladaDocument& doc) {
         const bool hasNormals = !cm.normals.empty();
         const bool hasUvs = !cm.uvs.empty();
         TupleTable positions, normals, uvs;
-        uvs.width = 2;
+        uvs.width = cm.uvWidth == 3 ? 3 : 2;
         // One index per input and corner, in input order.
         std::vector<int> indices;
         indices.reserve(corners * 3);
@@ -164,13 +164,13 @@ std::string colladaText(const ColladaDocument& doc) {
                 float n[3] = {normal.x, normal.y, normal.z};
                 indices.push_back(normals.add(n));
             }
-            if (hasUvs) indices.push_back(uvs.add(&cm.uvs[c * 2]));
+            if (hasUvs) indices.push_back(uvs.add(&cm.uvs[c * uvs.width]));
         }
         const std::string& id = cm.name;
         out += "    <geometry id=\"" + id + "\" name=\"" + id + "\">\n      <mesh>\n";
         writeSource(out, id + "-positions", positions, "XYZ");
         if (hasNormals) writeSource(out, id + "-normals", normals, "XYZ");
-        if (hasUvs) writeSource(out, id + "-uvs", uvs, "ST");
+        if (hasUvs) writeSource(out, id + "-uvs", uvs, uvs.width == 3 ? "STP" : "ST");
         out += "        <vertices id=\"" + id + "-vertices\"><input semantic=\"POSITION\" source=\"#" + id +
                "-positions\"/></vertices>\n";
 

@@ -33,7 +33,8 @@ struct ColladaMesh {
     int material = 0;  // index into the document's materials
     std::vector<Vec3> positions;
     std::vector<Vec3> normals;      // empty, or one per corner
-    std::vector<float> uvs;         // empty, or u and v per corner
+    std::vector<float> uvs;         // empty, or uvWidth values per corner
+    int uvWidth = 2;                // 2: u and v; 3: u, v and a third value (the importer's w)
     std::vector<int> polygonSizes;  // non-empty: a polylist of polygons of these sizes
     bool lines = false;             // a line list instead, two corners a line
 };

@@ -21,6 +21,9 @@ struct Corner {
     Vec3 position;
     Vec3 normal;
     float u = 0.0f, v = 0.0f;
+    // The third texture coordinate: the night's light baked into the corner
+    // (bakeNightLight), or kRidesWithLight for the walking lamp's own body.
+    float w = 0.0f;
 };
 
 struct MeshBuilder {

@@ -1,5 +1,6 @@
 #include "scene_model.h"
 
+#include <algorithm>
 #include <cmath>
 #include <utility>
 
@@ -44,10 +45,16 @@ ColladaDocument SceneModel::document() const {
         ColladaMesh mesh;
         mesh.name = p.name;
         mesh.material = p.material;
+        // The third coordinate only where a corner carries one: the file stays
+        // as small as before for the parts the night's light does not reach.
+        bool anyW = std::any_of(p.mesh.corners.begin(), p.mesh.corners.end(),
+                                [](const Corner& c) { return c.w != 0.0f; });
+        mesh.uvWidth = anyW ? 3 : 2;
         for (const Corner& c : p.mesh.corners) {
             mesh.positions.push_back(c.position + originOffset);
             mesh.normals.push_back(c.normal);
             mesh.uvs.insert(mesh.uvs.end(), {c.u, c.v});
+            if (anyW) mesh.uvs.push_back(c.w);
         }
         doc.meshes.push_back(std::move(mesh));
     }
@@ -63,6 +70,61 @@ std::size_t SceneModel::vertexCount() const {
 namespace {
 
 const UvScale kWorldUv{100.0f, 100.0f, 0.0f, 0.0f};
+const float kPlinthHeight = 26.0f;
+
+// Panes of light laid a hair in front of some of a wall's windows, inside
+// the painted frame and glazing bars, so the bars still cross the light.
+// The w of a pane dims it (the scene shader reads an emitter's w so): a
+// drawn curtain is a dim pane, a figure in the room a dark band across it.
+// Ground-floor windows are left dark, shops shut; the middle one is the door.
+void addLitWindows(MeshBuilder& panes, Vec3 a, Vec3 b, const UvScale& uv, const BuildingPlan& plan, int side) {
+    Vec3 along = b - a;
+    float len = length(along);
+    Vec3 dir = along * (1.0f / len);
+    Vec3 out = Vec3{dir.y, -dir.x, 0.0f};
+    WindowOpening o = windowOpening(plan.facade);
+    float top = plan.storeys * kStorey;
+    int firstBay = static_cast<int>(std::ceil(uv.shiftU - 1e-3f));
+    int lastBay = static_cast<int>(std::floor(uv.shiftU + len / uv.unitsU + 1e-3f)) - 1;
+    float inset = kWindowFrame, bar = kGlazingBar;
+    // Below an arch's spring only: a rectangle would light the wall above the arch's shoulders.
+    float glassTop = o.arched ? o.top + 0.5f * (o.right - o.left) : o.top;
+    for (int storey = 0; storey + 1 < plan.storeys; ++storey) {  // from the top down
+        for (int bay = firstBay; bay <= lastBay; ++bay) {
+            float roll = hashUnit(plan.seed, static_cast<std::uint32_t>(side * 97 + storey * 13 + bay), 5);
+            if (roll > 0.42f) continue;  // dark
+            float dim = roll < 0.08f ? -0.55f : 0.0f;  // a drawn curtain
+            bool figure = roll > 0.08f && roll < 0.12f;
+            float mid = 0.5f * (o.left + o.right);
+            float cols[3] = {o.left + inset, mid, o.right - inset};
+            float rows[3] = {glassTop + (o.arched ? 0.0f : inset), o.transom, o.bottom - inset};
+            for (int r = 0; r < 2; ++r) {
+                for (int c = 0; c < 2; ++c) {
+                    float s0 = cols[c] + (c == 1 ? bar : 0.0f), s1 = cols[c + 1] - (c == 0 ? bar : 0.0f);
+                    float t0 = rows[r] + (r == 1 ? bar : 0.0f), t1 = rows[r + 1] - (r == 0 ? bar : 0.0f);
+                    if (t1 <= t0 || s1 <= s0) continue;
+                    auto corner = [&](float s, float t) {
+                        float alongWall = (bay + s - uv.shiftU) * uv.unitsU;
+                        float z = top - (storey + t) * kStorey;
+                        Corner k;
+                        k.position = a + dir * alongWall + out * 0.6f + Vec3{0.0f, 0.0f, z};
+                        k.normal = out;
+                        k.u = s;
+                        k.v = t;
+                        // Light from a lamp low in the room: brighter below, and a figure's
+                        // shoulders darken the lower panes of one side.
+                        k.w = dim - 0.25f * (1.0f - (t - o.top) / (o.bottom - o.top));
+                        if (figure && c == 0 && r == 1) k.w -= 0.6f;
+                        return k;
+                    };
+                    Corner p00 = corner(s0, t1), p10 = corner(s1, t1), p11 = corner(s1, t0), p01 = corner(s0, t0);
+                    panes.triangle(p00, p10, p11);
+                    panes.triangle(p00, p11, p01);
+                }
+            }
+        }
+    }
+}
 
 // A box whose front (-y) face shows the whole picture once, for doors.
 void addPanel(MeshBuilder& mesh, float halfWidth, float height, float depth) {
@@ -100,21 +162,30 @@ void addBuilding(const BuildingTargets& into, const BuildingPlan& plan) {
     const Placement& at = plan.at;
 
     // Walls: each wall's bays are centred on it, so windows sit symmetrically.
-    MeshBuilder walls;
+    MeshBuilder walls, lit;
     Vec3 ring[4] = {{-hw, -hd, 0}, {hw, -hd, 0}, {hw, hd, 0}, {-hw, hd, 0}};
     for (int i = 0; i < 4; ++i) {
         Vec3 a = ring[i], b = ring[(i + 1) % 4];
         float len = length(b - a);
         UvScale uv{kBay, kStorey, 0.5f - 0.5f * len / kBay, 0.0f};
-        addWall(walls, a, b, 0.0f, top, uv, top);
+        // Cut at the plinth's top: the shade at the wall's foot stays below it
+        // instead of spreading up the whole wall.
+        addWall(walls, a, b, 0.0f, kPlinthHeight, uv, top);
+        addWall(walls, a, b, kPlinthHeight, top, uv, top);
+        if (into.litWindows) addLitWindows(lit, a, b, uv, plan, i);
+        if (into.night) {
+            into.night->footings.push_back(
+                Footing{placePoint(at, a), placePoint(at, b), 3.0f, kPlinthHeight, Shading::kWallFoot});
+        }
     }
     appendPlaced(*into.walls, walls, at);
+    if (into.litWindows) appendPlaced(*into.litWindows, lit, at);
 
     // Plinth and cornice stick out on the sides without a neighbour.
     auto proud = [&](int side, float amount) { return plan.shared[side] ? 0.0f : amount; };
     MeshBuilder trim;
-    addSlab(trim, -hw - proud(3, 3.0f), -hd - proud(0, 3.0f), hw + proud(1, 3.0f), hd + proud(2, 3.0f), 0.0f, 26.0f,
-            kWorldUv);
+    addSlab(trim, -hw - proud(3, 3.0f), -hd - proud(0, 3.0f), hw + proud(1, 3.0f), hd + proud(2, 3.0f), 0.0f,
+            kPlinthHeight, kWorldUv);
     addSlab(trim, -hw - proud(3, 7.0f), -hd - proud(0, 7.0f), hw + proud(1, 7.0f), hd + proud(2, 7.0f), top - 16.0f,
             top, kWorldUv);
     // A string course between the ground floor and the first floor.
@@ -143,14 +214,18 @@ void addBuilding(const BuildingTargets& into, const BuildingPlan& plan) {
     if (plan.doorFront) {
         addDoorway(into, Placement{placePoint(at, Vec3{0.0f, -hd, 0.0f}), at.yaw});
         if (plan.lanterns) {
-            addWallLantern(*into.iron, *into.glass, Placement{placePoint(at, Vec3{75.0f, -hd, 0.0f}), at.yaw}, 215.0f);
+            LampLight light =
+                addWallLantern(*into.iron, *into.glass, Placement{placePoint(at, Vec3{75.0f, -hd, 0.0f}), at.yaw}, 215.0f);
+            if (into.night) into.night->lamps.push_back(light);
         }
     }
     if (plan.doorBack) {
         float back = at.yaw + 3.1415927f;
         addDoorway(into, Placement{placePoint(at, Vec3{0.0f, hd, 0.0f}), back});
         if (plan.lanterns) {
-            addWallLantern(*into.iron, *into.glass, Placement{placePoint(at, Vec3{-75.0f, hd, 0.0f}), back}, 215.0f);
+            LampLight light =
+                addWallLantern(*into.iron, *into.glass, Placement{placePoint(at, Vec3{-75.0f, hd, 0.0f}), back}, 215.0f);
+            if (into.night) into.night->lamps.push_back(light);
         }
     }
 }
@@ -176,7 +251,7 @@ void addFrame(MeshBuilder& mesh, float ox, float oy, float ix, float iy, float z
     addSlab(mesh, ix, -iy, ox, iy, z0, z1, uv);     // east strip
 }
 
-void addWallLantern(MeshBuilder& iron, MeshBuilder& glass, const Placement& at, float height) {
+LampLight addWallLantern(MeshBuilder& iron, MeshBuilder& glass, const Placement& at, float height) {
     MeshBuilder arm, lamp, cap;
     // Bracket reaching out from the wall (which faces -y).
     addSlab(arm, -2.0f, -34.0f, 2.0f, 0.0f, height + 26.0f, height + 30.0f, kWorldUv);
@@ -191,9 +266,11 @@ void addWallLantern(MeshBuilder& iron, MeshBuilder& glass, const Placement& at, 
     appendPlaced(iron, arm, at);
     appendPlaced(iron, cap, at);
     appendPlaced(glass, lamp, at);
+    // Close to its wall and low, under a cap: a fan of light down the wall, a pool on the pavement.
+    return LampLight{placePoint(at, Vec3{0.0f, -30.0f, height + 12.0f}), 16.0f, 80.0f, 300.0f, 2.0f};
 }
 
-void addLampPost(MeshBuilder& iron, MeshBuilder& glass, const Placement& at) {
+LampLight addLampPost(MeshBuilder& iron, MeshBuilder& glass, const Placement& at) {
     MeshBuilder post, lamp;
     addPrism(post, 8, 13.0f, 9.0f, 0.0f, 30.0f, kWorldUv, true, true);
     addPrism(post, 8, 5.0f, 4.0f, 30.0f, 245.0f, kWorldUv, false, true);
@@ -203,7 +280,11 @@ void addLampPost(MeshBuilder& iron, MeshBuilder& glass, const Placement& at) {
     addSphere(post, Vec3{0.0f, 0.0f, 311.0f}, 4.0f, 6, 4, 1.0f, kWorldUv);
     appendPlaced(iron, post, at);
     appendPlaced(glass, lamp, at);
+    // High up, under a reflector: a pool round the post, dark between two posts.
+    return LampLight{placePoint(at, Vec3{0.0f, 0.0f, 273.0f}), 80.0f, 100.0f, 380.0f, 16.0f};
 }
+
+Footing lampPostFooting(Vec3 base) { return Footing{base, base, 13.0f, 30.0f, Shading::kAround}; }
 
 void addBench(MeshBuilder& wood, MeshBuilder& iron, const Placement& at) {
     MeshBuilder slats, legs;

@@ -17,6 +17,39 @@
 const float kStorey = 150.0f;  // one storey, and the height of one facade picture
 const float kBay = 150.0f;     // the width of one facade picture (one window)
 
+// The night's light, recorded while the pieces are placed: every lamp and
+// lantern, and the footing of everything that stands on the ground.
+// bakeNightLight turns it into each corner's third texture coordinate (w),
+// which the scene shader reads as light that falls there: above 0 the warm
+// light of the lamps around, below 0 the shade at the foot of something
+// standing close by (-1 would be black).
+struct LampLight {
+    Vec3 position;   // the middle of the lamp's glass
+    float strength;  // twice the w of a surface facing it from `near` away
+    float near;      // the light has halved at this distance
+    float reach;     // and is gone at this one
+    float downward;  // how the lamp's shade throws its light down: the cosine from straight down to this power
+};
+// What a footing's shade falls on.
+enum class Shading {
+    kAround,    // whatever is near: the ground round it (cut finer for it) and itself
+    kWallFoot,  // the foot of a house: only the pavement and plinth, which are cut to follow it
+    kItself,    // only what stands there, not the ground (a tree far out in the fields)
+};
+struct Footing {
+    Vec3 a, b;       // a capsule in plan from a to b, standing at height a.z
+    float radius;    // of the capsule
+    float shade;     // how far the shade reaches beyond it and up it
+    Shading shading;
+};
+struct NightLighting {
+    std::vector<LampLight> lamps;
+    std::vector<Footing> footings;
+};
+// The walking lamp's own body carries this w: the scene's vertex shader moves
+// it to the light's position every frame.
+constexpr float kRidesWithLight = 1000.0f;
+
 struct SceneModel {
     struct Part {
         std::string name;
@@ -29,6 +62,7 @@ struct SceneModel {
     std::vector<TextureRecipe> textures;  // one recipe per textured material
     std::deque<Part> parts;  // file order; a deque, so that references to parts stay valid as parts are added
     Vec3 originOffset;                    // added to every position on writing; the last part is centred on it
+    NightLighting night;                  // what bakeNightLight bakes
 
     // A colour-mapped material whose three maps are painted from `recipe`.
     int addTexturedMaterial(const TextureRecipe& recipe, Vec3 ambient, Vec3 diffuse, Vec3 specular, float shininess);
@@ -59,6 +93,8 @@ struct BuildingPlan {
     bool doorFront = true, doorBack = false;
     bool chimney = false;
     bool lanterns = false;
+    std::uint32_t seed = 0;  // which windows are lit, and how
+    Pattern facade = Pattern::PlasterBay;  // where the windows sit in the facade picture
     // Sides where a neighbour stands (front, right, back, left in the house's
     // frame): the plinth and cornice do not stick out there.
     bool shared[4] = {false, false, false, false};
@@ -72,16 +108,21 @@ struct BuildingTargets {
     MeshBuilder* door = nullptr;
     MeshBuilder* iron = nullptr;
     MeshBuilder* glass = nullptr;
+    MeshBuilder* litWindows = nullptr;  // panes of light over some windows; none when null
+    NightLighting* night = nullptr;     // where the lanterns and the walls' feet are recorded; nowhere when null
 };
 
 void addBuilding(const BuildingTargets& into, const BuildingPlan& plan);
 // A stone door frame with its door and a step, in a wall whose outside faces local -y.
 void addDoorway(const BuildingTargets& into, const Placement& at);
 
-// A lantern on a bracket, fixed to a wall whose outside faces local -y, at the wall's origin.
-void addWallLantern(MeshBuilder& iron, MeshBuilder& glass, const Placement& at, float height);
-// A street lamp on a post.
-void addLampPost(MeshBuilder& iron, MeshBuilder& glass, const Placement& at);
+// A lantern on a bracket, fixed to a wall whose outside faces local -y, at the
+// wall's origin; returns its light.
+LampLight addWallLantern(MeshBuilder& iron, MeshBuilder& glass, const Placement& at, float height);
+// A street lamp on a post; returns its light.
+LampLight addLampPost(MeshBuilder& iron, MeshBuilder& glass, const Placement& at);
+// The foot of a lamp post, for the night's shade.
+Footing lampPostFooting(Vec3 base);
 // A park bench of wooden slats on iron legs; the sitter faces local -y.
 void addBench(MeshBuilder& wood, MeshBuilder& iron, const Placement& at);
 // A tree: a trunk and a crown of a few leafy blobs; size scales it. Distant
@@ -96,5 +137,10 @@ void addFrame(MeshBuilder& mesh, float ox, float oy, float ix, float iy, float z
 void addSlab(MeshBuilder& mesh, float x0, float y0, float x1, float y1, float z0, float z1, const UvScale& uv);
 // A ring wall (a basin's rim): outer and inner walls and the top.
 void addRingWall(MeshBuilder& mesh, int sides, float rInner, float rOuter, float z0, float z1, const UvScale& uv);
+// Cuts the surfaces that the night's light or shade would otherwise smear
+// over big triangles, then gives every corner of parts [firstPart, endPart)
+// its w (emitters keep theirs).
+void bakeNightLight(SceneModel& model, std::size_t firstPart, std::size_t endPart);
+
 // The centroid marker: a small closed box whose corners average exactly to its centre.
 void addMarker(MeshBuilder& mesh, Vec3 centre);

@@ -158,7 +158,10 @@ bool writeMaterialMaps(const std::string& folder, const std::string& name, const
             float len = std::sqrt(nx * nx + ny * ny + nz * nz);
             normal[i * normalChannels + 0] = toByte(0.5f + 0.5f * nx / len);
             normal[i * normalChannels + 1] = toByte(0.5f + 0.5f * ny / len);
-            normal[i * normalChannels + 2] = toByte(0.5f + 0.5f * nz / len);
+            // Blue holds the height, not the normal's z (which the shader
+            // rebuilds from red and green): one lookup gives the relief and
+            // the bend, and the height map is read only for its mean.
+            normal[i * normalChannels + 2] = height[i];
             if (normalChannels == 4) normal[i * normalChannels + 3] = toByte(pic.gloss[i]);
         }
     }

@@ -5,9 +5,11 @@
 // parallax agree. Row 0 is the top of the picture and is the first row the
 // demo's image loader hands to GL (v = 0); every picture tiles seamlessly.
 //
-// The normal map is in tangent space: blue is out of the surface, red points
-// along +u (to the right in the picture) and green along the bitangent, which
-// for the demo's tangent frames is towards decreasing v (up in the picture).
+// The normal map is in tangent space: red points along +u (to the right in
+// the picture) and green along the bitangent, which for the demo's tangent
+// frames is towards decreasing v (up in the picture); the part out of the
+// surface follows from those two. Its blue channel is the height map again,
+// so that the scene shader reads relief and bend in one lookup.
 // The height map is grey: white is high.
 #pragma once
 

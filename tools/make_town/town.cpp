@@ -32,7 +32,7 @@ struct Dice {
 
 struct Materials {
     int cobbles, grass, paving, granite, brick, ochre, rose, stone, clay, slate, timber, door, bark, foliage;
-    int iron, glass, water, marker;
+    int iron, glass, water, marker, litWindows, walkingLamp;
 };
 
 Vec3 grey(float v) { return Vec3{v, v, v}; }
@@ -76,6 +76,10 @@ Materials addMaterials(SceneModel& model) {
     m.iron = model.addPlainMaterial("iron", grey(0.0f), Vec3{0.02f, 0.022f, 0.021f}, grey(0.5f), 40.0f);
     // Lamps shine and take no light: a warm glow, bright enough for a halo.
     m.glass = model.addPlainMaterial("lamp_glass", Vec3{22.0f, 15.0f, 7.0f}, grey(0.0f), grey(0.0f), 1.0f);
+    // Lit windows shine a softer, deeper warm than the lamps; the walking lamp
+    // a little brighter than the street lamps, below the sculptures' glow.
+    m.litWindows = model.addPlainMaterial("lit_windows", Vec3{6.5f, 3.7f, 1.4f}, grey(0.0f), grey(0.0f), 1.0f);
+    m.walkingLamp = model.addPlainMaterial("walking_lamp", Vec3{26.0f, 19.0f, 10.0f}, grey(0.0f), grey(0.0f), 1.0f);
     m.water = model.addPlainMaterial("water", grey(0.0f), Vec3{0.01f, 0.02f, 0.03f}, grey(0.9f), 90.0f);
     m.marker = model.addPlainMaterial("marker", grey(0.5f), grey(0.5f), grey(0.0f), 1.0f);
     return m;
@@ -140,7 +144,27 @@ struct Town {
         t.door = &model.part("doors", m.door);
         t.iron = &model.part("ironwork", m.iron);
         t.glass = &model.part("lamp_glass", m.glass);
+        t.litWindows = &model.part("lit_windows", m.litWindows);
+        t.night = &model.night;
         return t;
+    }
+
+    // The pieces that light the night or stand on the ground, placed and
+    // recorded for the night's light in one step.
+    void lampPost(MeshBuilder& iron, MeshBuilder& glass, Vec3 base) {
+        model.night.lamps.push_back(addLampPost(iron, glass, Placement{base, 0.0f}));
+        model.night.footings.push_back(lampPostFooting(base));
+    }
+    // Distant trees, seen only from high above, stand in the fields' huge
+    // triangles; a shade round each would cut the fields into thousands, so
+    // only their trunks darken towards the ground.
+    void tree(Vec3 base, float size, unsigned seed, bool distant = false) {
+        addTree(model.part("tree_trunks", m.bark), model.part("tree_crowns", m.foliage), base, size, seed, distant);
+        model.night.footings.push_back(
+            Footing{base, base, 14.0f * size, 35.0f, distant ? Shading::kItself : Shading::kAround});
+    }
+    void footing(Vec3 a, Vec3 b, float radius, float shade) {
+        model.night.footings.push_back(Footing{a, b, radius, shade, Shading::kAround});
     }
 };
 
@@ -160,6 +184,10 @@ void addHouse(Town& town, const Block& block, Dice& dice, const Placement& at, f
     plan.shared[3] = sharedLeft;
     int facade = dice.pick(4);
     int roof = dice.next() < 0.72f ? 0 : 1;
+    static const Pattern kFacadePatterns[] = {Pattern::BrickBay, Pattern::PlasterBay, Pattern::PlasterBay,
+                                              Pattern::StoneBay};
+    plan.facade = kFacadePatterns[facade];
+    plan.seed = dice.seed * 7919u + dice.count;
     addBuilding(town.targets(facade, roof, block.outer), plan);
 }
 
@@ -169,10 +197,15 @@ void addBlock(Town& town, const Block& block, std::uint32_t seed) {
     Placement blockAt{Vec3{block.cx, block.cy, 0.0f}, yaw};
     float hw = 0.5f * block.width, hh = 0.5f * block.height;
 
-    // Pavement all round with a granite kerb at its edge; it runs a little under the houses.
+    // Pavement all round with a granite kerb at its edge; it runs a little under
+    // the houses. It is laid in three bands, with edges at the walls' line and a
+    // little way out, so the shade at the foot of the walls fades across it.
     MeshBuilder pavement, kerb;
-    addFrame(pavement, hw + kPavement - kKerb, hh + kPavement - kKerb, hw - 10.0f, hh - 10.0f, 0.0f, 6.0f,
-             UvScale{150.0f, 150.0f, 0.0f, 0.0f});
+    const UvScale pavingUv{150.0f, 150.0f, 0.0f, 0.0f};
+    const float bands[] = {-10.0f, 0.0f, 20.0f, kPavement - kKerb};
+    for (int b = 0; b < 3; ++b) {
+        addFrame(pavement, hw + bands[b + 1], hh + bands[b + 1], hw + bands[b], hh + bands[b], 0.0f, 6.0f, pavingUv);
+    }
     addFrame(kerb, hw + kPavement, hh + kPavement, hw + kPavement - kKerb, hh + kPavement - kKerb, 0.0f, 7.0f,
              UvScale{60.0f, 60.0f, 0.0f, 0.0f});
     appendPlaced(town.model.part("pavements", town.m.paving), pavement, blockAt);
@@ -224,8 +257,7 @@ void addPark(Town& town, const Park& park, std::uint32_t seed) {
     for (float y = park.y0 + 70.0f; y < park.y1 - 40.0f; y += spacing) {
         for (float x = park.x0 + 70.0f; x < park.x1 - 40.0f; x += spacing) {
             Vec3 p{x + (dice.next() - 0.5f) * 50.0f, y + (dice.next() - 0.5f) * 50.0f, 4.0f};
-            addTree(town.model.part("tree_trunks", town.m.bark), town.model.part("tree_crowns", town.m.foliage), p,
-                    0.95f + 0.2f * dice.next(), seed * 31u + dice.count);
+            town.tree(p, 0.95f + 0.2f * dice.next(), seed * 31u + dice.count);
         }
     }
 }
@@ -280,8 +312,7 @@ void addAvenue(Town& town) {
     for (float s = 120.0f; s < length; s += 230.0f) {
         for (float side : {-1.0f, 1.0f}) {
             Vec3 p = placePoint(at, Vec3{s, side * (halfWidth + 70.0f), 0.0f});
-            addTree(town.model.part("tree_trunks", town.m.bark), town.model.part("tree_crowns", town.m.foliage), p,
-                    0.9f, 500u + static_cast<unsigned>(n++), true);
+            town.tree(p, 0.9f, 500u + static_cast<unsigned>(n++), true);
         }
     }
 }
@@ -312,8 +343,7 @@ void addOutskirts(Town& town) {
             } else if (roll < 0.75f) {
                 for (int k = 0; k < 2; ++k) {
                     Vec3 p{x + (dice.next() - 0.5f) * 200.0f, y + (dice.next() - 0.5f) * 200.0f, 0.0f};
-                    addTree(town.model.part("tree_trunks", town.m.bark), town.model.part("tree_crowns", town.m.foliage),
-                            p, 0.8f + 0.4f * dice.next(), 900u + dice.count, true);
+                    town.tree(p, 0.8f + 0.4f * dice.next(), 900u + dice.count, true);
                 }
             }
         }
@@ -335,7 +365,10 @@ void addTower(Town& town) {
         float t0 = 2.0f * kPi * (i + 0.5f) / sides, t1 = 2.0f * kPi * (i + 1.5f) / sides;
         Vec3 a{radius * std::cos(t0), radius * std::sin(t0), 0.0f}, b{radius * std::cos(t1), radius * std::sin(t1), 0.0f};
         float len = length(b - a);
-        addWall(walls, a, b, 0.0f, top, UvScale{kBay, kStorey, 0.5f - 0.5f * len / kBay, 0.0f}, top);
+        // Cut at the stone ring's top, below which the shade at its foot stays.
+        UvScale uv{kBay, kStorey, 0.5f - 0.5f * len / kBay, 0.0f};
+        addWall(walls, a, b, 0.0f, 30.0f, uv, top);
+        addWall(walls, a, b, 30.0f, top, uv, top);
     }
     UvScale stoneUv{100.0f, 100.0f, 0.0f, 0.0f};
     addRingWall(trim, sides, radius - 10.0f, radius + 6.0f, 0.0f, 30.0f, stoneUv);
@@ -358,15 +391,15 @@ void addTower(Town& town) {
     doorway.trim = &town.model.part("stonework_inner", town.m.granite);
     doorway.door = &town.model.part("doors", town.m.door);
     addDoorway(doorway, doorAt);
-    addWallLantern(town.model.part("ironwork", town.m.iron), town.model.part("lamp_glass", town.m.glass), doorAt,
-                   170.0f);
+    town.model.night.lamps.push_back(addWallLantern(town.model.part("ironwork", town.m.iron),
+                                                    town.model.part("lamp_glass", town.m.glass), doorAt, 170.0f));
+    town.footing(base, base, radius + 6.0f, 35.0f);
 }
 
 void addSquare(Town& town) {
     MeshBuilder& stone = town.model.part("stonework_inner", town.m.granite);
     MeshBuilder& iron = town.model.part("ironwork", town.m.iron);
     MeshBuilder& glass = town.model.part("lamp_glass", town.m.glass);
-    MeshBuilder& trunks = town.model.part("tree_trunks", town.m.bark);
     MeshBuilder& crowns = town.model.part("tree_crowns", town.m.foliage);
 
     // The fountain: a round stone basin of water round a column with a bowl.
@@ -379,28 +412,44 @@ void addSquare(Town& town) {
     addPrism(basin, 16, 14.0f, 38.0f, 70.0f, 82.0f, UvScale{100.0f, 100.0f, 0.0f, 0.0f}, true, false);
     appendPlaced(stone, basin, Placement{f, 0.0f});
     appendPlaced(town.model.part("fountain_water", town.m.water), water, Placement{f, 0.0f});
+    town.footing(f, f, 100.0f, 35.0f);
 
     // Benches on the pavements, looking out over the square; none stands
     // between the camera and the revealed pieces at the moment of the reveal.
     MeshBuilder& wood = town.model.part("benches", town.m.timber);
-    addBench(wood, iron, Placement{Vec3{392.0f, -220.0f, 6.0f}, -0.5f * kPi});
-    addBench(wood, iron, Placement{Vec3{392.0f, -60.0f, 6.0f}, -0.5f * kPi});
-    addBench(wood, iron, Placement{Vec3{-220.0f, 372.0f, 6.0f}, 0.0f});
+    const Placement benches[] = {{Vec3{392.0f, -220.0f, 6.0f}, -0.5f * kPi},
+                                 {Vec3{392.0f, -60.0f, 6.0f}, -0.5f * kPi},
+                                 {Vec3{-220.0f, 372.0f, 6.0f}, 0.0f}};
+    for (const Placement& at : benches) {
+        addBench(wood, iron, at);
+        // Each pair of legs stands on a line from the front to the back.
+        for (float x : {-48.0f, 48.0f}) town.footing(placePoint(at, Vec3{x, -18.0f, 0.0f}), placePoint(at, Vec3{x, 27.0f, 0.0f}), 4.0f, 22.0f);
+    }
     // Street lamps round the square and at the crossings.
     const Vec3 lamps[] = {{380.0f, 0.0f, 0.0f},    {360.0f, 300.0f, 0.0f}, {340.0f, -330.0f, 0.0f},
                           {-300.0f, -650.0f, 0.0f}, {-900.0f, 420.0f, 0.0f}, {-100.0f, 380.0f, 0.0f},
                           {-300.0f, 360.0f, 0.0f},  {-180.0f, -395.0f, 0.0f}};
-    for (const Vec3& p : lamps) addLampPost(iron, glass, Placement{p, 0.0f});
+    for (const Vec3& p : lamps) town.lampPost(iron, glass, p);
     // Trees and planters in the corners the camera does not fly through.
     const Vec3 trees[] = {{-250.0f, -425.0f, 0.0f}, {100.0f, -605.0f, 0.0f}, {-700.0f, -640.0f, 0.0f},
                           {-600.0f, 560.0f, 0.0f},  {-640.0f, 480.0f, 0.0f}};
     unsigned n = 40;
-    for (const Vec3& p : trees) addTree(trunks, crowns, p, 0.8f, n++);
+    for (const Vec3& p : trees) town.tree(p, 0.8f, n++);
     MeshBuilder& soil = town.model.part("planter_soil", town.m.grass);
     const Vec3 planters[] = {{80.0f, -660.0f, 0.0f}, {-210.0f, -460.0f, 0.0f}, {-700.0f, 410.0f, 0.0f}};
-    for (const Vec3& p : planters) addPlanter(stone, soil, crowns, p, 70.0f);
+    for (const Vec3& p : planters) {
+        addPlanter(stone, soil, crowns, p, 70.0f);
+        town.footing(p, p, 0.5f * 70.0f * 1.2f, 30.0f);
+    }
     // A flat lawn west of the square, where the closing orbit looks across.
     addPark(town, Park{-610.0f, -60.0f, -490.0f, 60.0f, false}, 77);
+}
+
+// The walking lamp: a small bright orb around the origin, where the scene's
+// vertex shader finds it by its w and carries it to the light every frame.
+void addWalkingLamp(MeshBuilder& orb) {
+    addSphere(orb, Vec3{0.0f, 0.0f, 0.0f}, 6.0f, 10, 7, 1.0f, UvScale{100.0f, 100.0f, 0.0f, 0.0f});
+    for (Corner& c : orb.corners) c.w = kRidesWithLight;
 }
 
 // The demo draws the meshes in file order with the depth test on: what is
@@ -441,11 +490,16 @@ SceneModel buildTown() {
     addAvenue(town);
     addOutskirts(town);
     sortForDrawing(model);
+    addWalkingLamp(model.part("walking_lamp", town.m.walkingLamp));
+    bakeNightLight(model, 0, model.parts.size());
 
     addCountryside(model, town.m.grass);
     addNightSky(model);
-    // Last but one: the five sculptures; last: the centroid marker.
+    // Last but one: the five sculptures, grounded by their own shade; last: the centroid marker.
+    std::size_t firstSculpture = model.parts.size();
     addSculptures(model);
+    for (const Vec3& spot : kSculptureSpots) model.night.footings.push_back(Footing{spot, spot, 18.0f, 22.0f, Shading::kItself});
+    bakeNightLight(model, firstSculpture, model.parts.size());
     addMarker(model.part("centroid_marker", town.m.marker), Vec3{0.0f, 0.0f, 0.0f});
     return model;
 }

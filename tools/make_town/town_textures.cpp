@@ -14,6 +14,11 @@ struct WindowShape {
     float transom;                   // height of the horizontal bar
 };
 
+WindowShape shapeOf(Pattern facade, Rgb paint) {
+    WindowOpening o = windowOpening(facade);
+    return WindowShape{o.left, o.top, o.right, o.bottom, o.arched, paint, o.transom};
+}
+
 // Inside-distance of the opening (arched or square-headed).
 float insideOpening(float s, float t, const WindowShape& w) {
     float d = insideRect(s, t, w.left, w.top, w.right, w.bottom);
@@ -29,7 +34,7 @@ float insideOpening(float s, float t, const WindowShape& w) {
 bool paintWindow(float s, float t, const WindowShape& w, std::uint32_t seed, Texel& out) {
     float d = insideOpening(s, t, w);
     if (d < 0.0f) return false;
-    const float frame = 0.022f, bar = 0.007f;
+    const float frame = kWindowFrame, bar = kGlazingBar;
     float mid = 0.5f * (w.left + w.right);
     bool onFrame = d < frame;
     bool onBar = std::fabs(s - mid) < bar || std::fabs(t - w.transom) < bar;
@@ -69,7 +74,7 @@ bool paintSill(float s, float t, const WindowShape& w, Rgb stone, std::uint32_t 
 
 Texel brickBay(float s, float t, const TextureRecipe& R, float px) {
     Rgb stone{0.80f, 0.78f, 0.72f};
-    WindowShape w{0.31f, 0.22f, 0.69f, 0.75f, false, R.third, 0.40f};
+    WindowShape w = shapeOf(Pattern::BrickBay, R.third);
     Texel out;
     if (paintWindow(s, t, w, R.seed, out)) return out;
     float shadow = 1.0f;
@@ -116,7 +121,7 @@ Texel brickBay(float s, float t, const TextureRecipe& R, float px) {
 
 Texel plasterBay(float s, float t, const TextureRecipe& R, float /*px*/) {
     Rgb surround = R.third;
-    WindowShape w{0.335f, 0.24f, 0.665f, 0.74f, false, Rgb{0.92f, 0.91f, 0.87f}, 0.42f};
+    WindowShape w = shapeOf(Pattern::PlasterBay, Rgb{0.92f, 0.91f, 0.87f});
     Texel out;
     if (paintWindow(s, t, w, R.seed, out)) return out;
     float shadow = 1.0f;
@@ -156,7 +161,7 @@ Texel plasterBay(float s, float t, const TextureRecipe& R, float /*px*/) {
 
 Texel stoneBay(float s, float t, const TextureRecipe& R, float px) {
     Rgb stone = R.base;
-    WindowShape w{0.335f, 0.2f, 0.665f, 0.74f, true, R.second, 0.45f};
+    WindowShape w = shapeOf(Pattern::StoneBay, R.second);
     Texel out;
     if (paintWindow(s, t, w, R.seed, out)) return out;
     float shadow = 1.0f;
@@ -409,6 +414,14 @@ Texel paintAt(float s, float t, const TextureRecipe& R, float px) {
 }
 
 }  // namespace
+
+WindowOpening windowOpening(Pattern facade) {
+    switch (facade) {
+        case Pattern::BrickBay: return WindowOpening{0.31f, 0.22f, 0.69f, 0.75f, false, 0.40f};
+        case Pattern::StoneBay: return WindowOpening{0.335f, 0.2f, 0.665f, 0.74f, true, 0.45f};
+        default: return WindowOpening{0.335f, 0.24f, 0.665f, 0.74f, false, 0.42f};
+    }
+}
 
 namespace {
 

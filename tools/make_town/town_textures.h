@@ -70,6 +70,18 @@ inline TextureRecipe recipeOf(Pattern pattern, std::uint32_t seed, Rgb base, Rgb
 
 Picture paintRecipe(const TextureRecipe& recipe);
 
+// Where the window sits in a facade picture (s to the right, t down, both 0
+// to 1 over one bay of one storey): the painter draws it there, and the town
+// lays its lit panes over the same glass.
+struct WindowOpening {
+    float left, top, right, bottom;
+    bool arched;    // round head whose apex is at `top`
+    float transom;  // height of the horizontal glazing bar
+};
+WindowOpening windowOpening(Pattern facade);
+constexpr float kWindowFrame = 0.022f;  // frame width, in the same units
+constexpr float kGlazingBar = 0.007f;   // half the width of a glazing bar
+
 // An atlas holds four pictures in its quarters, so that one mesh (one
 // material) can be stone in one place, bronze in another and glow in a
 // third. Each quarter's pattern carries on into a margin around it, so that
