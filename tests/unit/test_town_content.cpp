@@ -461,6 +461,19 @@ TEST_F(TownFiles, TheFiveSculpturesAreSeenWholeAtTheRevealAndFillThePictureWhile
                   << " % of it about the middle, least share in frame " << 100.0f * leastInside << " %" << std::endl;
         EXPECT_GT(samples, 1000);
         EXPECT_EQ(leastInside, 1.0f);
+        // And it stands where the flight's studies were laid out for it: its
+        // base (the corners on the ground) is centred on its spot.
+        static const float kSpots[5][2] = {{225.0f, -152.5f}, {245.0f, -20.0f}, {308.0f, 230.0f},
+                                           {-30.0f, 325.0f},  {-185.0f, 305.0f}};
+        Vec3 base;
+        int onGround = 0;
+        for (unsigned v = 0; v < mesh->mNumVertices; ++v) {
+            Vec3 p = vec(mesh->mVertices[v]) - c;
+            if (p.z < 0.01f) base = base + p, ++onGround;
+        }
+        ASSERT_GT(onGround, 0);
+        EXPECT_NEAR(base.x / onGround, kSpots[k][0], 1.0f);
+        EXPECT_NEAR(base.y / onGround, kSpots[k][1], 1.0f);
         EXPECT_GE(smallest, 0.25f);
         EXPECT_LE(largest, 0.75f);
     }
@@ -644,6 +657,120 @@ struct TriangleGrid {
 // second: every eye position keeps clear of everything solid in the town (the
 // revealed pieces included) by more than the near plane, with room to spare,
 // and stays above the ground.
+// The night's light rides in each corner's third texture coordinate (w):
+// above 0 the lamps' warm light, below 0 the shade at the foot of things.
+struct LitCorner {
+    Vec3 p;
+    float w;
+};
+
+std::vector<LitCorner> litCorners(const aiScene* scene, const std::vector<std::string>& prefixes) {
+    Vec3 c = centroidOf(scene);
+    std::vector<LitCorner> corners;
+    for (unsigned i = 0; i + 1 < scene->mNumMeshes; ++i) {
+        std::string name = nameOf(scene, i);
+        bool wanted = false;
+        for (const std::string& prefix : prefixes) wanted = wanted || name.rfind(prefix, 0) == 0;
+        if (!wanted) continue;
+        const aiMesh* mesh = scene->mMeshes[i];
+        for (unsigned v = 0; v < mesh->mNumVertices; ++v) {
+            corners.push_back({vec(mesh->mVertices[v]) - c, mesh->mTextureCoords[0][v].z});
+        }
+    }
+    return corners;
+}
+
+float planDistance(Vec3 a, Vec3 b) { return std::hypot(a.x - b.x, a.y - b.y); }
+
+// Every lamp and lantern throws a pool of light on the ground or wall below
+// it, light comes from no other place, and everything standing on the ground
+// is darker at its foot than a little higher up: a tree's trunk, a lamp
+// post, a bench's legs, each sculpture's plinth; the ground round a trunk or
+// post is darker close by than a step further out.
+TEST_F(TownFiles, TheLampsLightTheGroundAndWhatStandsOnItIsShadedAtItsFoot) {
+    // The lamps: the middles of the lamp glass, found as clusters of its corners.
+    std::vector<Vec3> lamps;
+    std::vector<int> counts;
+    for (const LitCorner& g : litCorners(main, {"lamp_glass"})) {
+        std::size_t k = 0;
+        while (k < lamps.size() && length(lamps[k] / static_cast<float>(counts[k]) - g.p) > 40.0f) ++k;
+        if (k == lamps.size()) lamps.push_back(Vec3{}), counts.push_back(0);
+        lamps[k] = lamps[k] + g.p;
+        ++counts[k];
+    }
+    for (std::size_t k = 0; k < lamps.size(); ++k) lamps[k] = lamps[k] / static_cast<float>(counts[k]);
+    ASSERT_GE(lamps.size(), 8u);
+
+    std::vector<LitCorner> surfaces = litCorners(main, {"ground_", "pavements", "lawns", "avenue", "walls_", "tower_walls"});
+    for (const Vec3& lamp : lamps) {
+        SCOPED_TRACE(::testing::Message() << "lamp at " << lamp.x << ", " << lamp.y << ", " << lamp.z);
+        float brightest = -1.0f;
+        for (const LitCorner& s : surfaces) {
+            if (planDistance(s.p, lamp) < 120.0f && s.p.z < lamp.z) brightest = std::max(brightest, s.w);
+        }
+        EXPECT_GT(brightest, 1.2f);
+    }
+    int litFromNowhere = 0;
+    for (const LitCorner& s : surfaces) {
+        float nearest = 1e30f;
+        for (const Vec3& lamp : lamps) nearest = std::min(nearest, length(s.p - lamp));
+        if (nearest > 450.0f && s.w > 0.0f) ++litFromNowhere;
+    }
+    EXPECT_EQ(litFromNowhere, 0);
+
+    // Feet: corners less than a hand above the lowest corner near them,
+    // against corners of the same thing 35 to 70 higher.
+    auto footAgainstHigher = [](const std::vector<LitCorner>& things, float& foot, float& higher) {
+        double footSum = 0.0, higherSum = 0.0;
+        int footCount = 0, higherCount = 0;
+        for (const LitCorner& a : things) {
+            float lowest = a.p.z;
+            for (const LitCorner& b : things) {
+                if (planDistance(a.p, b.p) < 25.0f) lowest = std::min(lowest, b.p.z);
+            }
+            if (a.p.z - lowest < 1.0f) footSum += a.w, ++footCount;
+            if (a.p.z - lowest > 35.0f && a.p.z - lowest < 70.0f) higherSum += a.w, ++higherCount;
+        }
+        foot = footCount ? static_cast<float>(footSum / footCount) : 0.0f;
+        higher = higherCount ? static_cast<float>(higherSum / higherCount) : 0.0f;
+        return footCount > 0 && higherCount > 0;
+    };
+    const char* standing[] = {"tree_trunks", "ironwork", "sculpture_armillary", "sculpture_lantern",
+                              "sculpture_crystal", "sculpture_clock", "sculpture_fire_urn"};
+    for (const char* part : standing) {
+        SCOPED_TRACE(part);
+        std::vector<LitCorner> corners = litCorners(main, {part});
+        // The town's middle only: the scan is quadratic.
+        corners.erase(std::remove_if(corners.begin(), corners.end(),
+                                     [](const LitCorner& k) { return std::hypot(k.p.x, k.p.y) > 1000.0f; }),
+                      corners.end());
+        float foot = 0.0f, higher = 0.0f;
+        ASSERT_TRUE(footAgainstHigher(corners, foot, higher));
+        EXPECT_LT(foot, higher - 0.3f);
+    }
+    // The ground round every trunk and post of the square (their lowest rings).
+    std::vector<LitCorner> ground = litCorners(main, {"ground_", "pavements", "lawns"});
+    std::vector<LitCorner> feet;
+    for (const LitCorner& k : litCorners(main, {"tree_trunks", "ironwork"})) {
+        if (k.p.z < 7.0f && std::hypot(k.p.x, k.p.y) < 900.0f) feet.push_back(k);
+    }
+    ASSERT_GT(feet.size(), 20u);
+    int shadedFeet = 0, unshadedFeet = 0;
+    for (const LitCorner& f : feet) {
+        float close = 1e30f, beyond = -1e30f;
+        for (const LitCorner& g : ground) {
+            float d = planDistance(f.p, g.p);
+            if (std::fabs(g.p.z - f.p.z) > 7.0f) continue;
+            if (d < 10.0f) close = std::min(close, g.w);
+            if (d > 60.0f && d < 90.0f) beyond = std::max(beyond, g.w);
+        }
+        if (close > 1e29f || beyond < -1e29f) continue;  // no ground corner close enough to say
+        (close < beyond - 0.2f ? shadedFeet : unshadedFeet) += 1;
+    }
+    EXPECT_GT(shadedFeet, 20);
+    EXPECT_EQ(unshadedFeet, 0);
+}
+
 TEST_F(TownFiles, TheCameraFlightKeepsClearOfEverySurfaceAndAboveTheGround) {
     Vec3 c = centroidOf(main);
     TriangleGrid grid;

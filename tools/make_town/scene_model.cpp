@@ -308,8 +308,12 @@ void addBench(MeshBuilder& wood, MeshBuilder& iron, const Placement& at) {
 
 void addTree(MeshBuilder& bark, MeshBuilder& leaves, Vec3 base, float size, unsigned seed, bool distant) {
     MeshBuilder trunk, crown;
-    addPrism(trunk, distant ? 5 : 7, 14.0f * size, 8.0f * size, 0.0f, 200.0f * size,
-             UvScale{60.0f, 100.0f, 0.0f, 0.0f}, false, true);
+    // In two lengths: the shade at its foot stays at the foot instead of
+    // running up the whole trunk.
+    const float top = 200.0f * size, cut = 40.0f * size, rCut = (14.0f - 6.0f * cut / top) * size;
+    addPrism(trunk, distant ? 5 : 7, 14.0f * size, rCut, 0.0f, cut, UvScale{60.0f, 100.0f, 0.0f, (top - cut) / 100.0f},
+             false, true);
+    addPrism(trunk, distant ? 5 : 7, rCut, 8.0f * size, cut, top, UvScale{60.0f, 100.0f, 0.0f, 0.0f}, false, true);
     for (int i = 0; i < (distant ? 2 : 3); ++i) {
         float a = 6.2831853f * (hashUnit(seed, static_cast<unsigned>(i), 1) + i / 3.0f);
         float r = (i == 0 ? 0.0f : 32.0f) * size;

@@ -77,9 +77,9 @@ Materials addMaterials(SceneModel& model) {
     // Lamps shine and take no light: a warm glow, bright enough for a halo.
     m.glass = model.addPlainMaterial("lamp_glass", Vec3{22.0f, 15.0f, 7.0f}, grey(0.0f), grey(0.0f), 1.0f);
     // Lit windows shine a softer, deeper warm than the lamps; the walking lamp
-    // a little brighter than the street lamps, below the sculptures' glow.
+    // is a flame-coloured orb with a faint halo, well below the sculptures' glow.
     m.litWindows = model.addPlainMaterial("lit_windows", Vec3{6.5f, 3.7f, 1.4f}, grey(0.0f), grey(0.0f), 1.0f);
-    m.walkingLamp = model.addPlainMaterial("walking_lamp", Vec3{26.0f, 19.0f, 10.0f}, grey(0.0f), grey(0.0f), 1.0f);
+    m.walkingLamp = model.addPlainMaterial("walking_lamp", Vec3{14.0f, 8.5f, 3.5f}, grey(0.0f), grey(0.0f), 1.0f);
     m.water = model.addPlainMaterial("water", grey(0.0f), Vec3{0.01f, 0.02f, 0.03f}, grey(0.9f), 90.0f);
     m.marker = model.addPlainMaterial("marker", grey(0.5f), grey(0.5f), grey(0.0f), 1.0f);
     return m;
@@ -448,7 +448,7 @@ void addSquare(Town& town) {
 // The walking lamp: a small bright orb around the origin, where the scene's
 // vertex shader finds it by its w and carries it to the light every frame.
 void addWalkingLamp(MeshBuilder& orb) {
-    addSphere(orb, Vec3{0.0f, 0.0f, 0.0f}, 6.0f, 10, 7, 1.0f, UvScale{100.0f, 100.0f, 0.0f, 0.0f});
+    addSphere(orb, Vec3{0.0f, 0.0f, 0.0f}, 4.5f, 10, 7, 1.0f, UvScale{100.0f, 100.0f, 0.0f, 0.0f});
     for (Corner& c : orb.corners) c.w = kRidesWithLight;
 }
 
