@@ -3,14 +3,14 @@
 # captured off screen by tarnwick_capture, each labelled with its tick, its
 # time, the effect on and what the viewer sees there.
 #
-#   tools/contact_sheet.sh [build folder]      (default: build)
+#   tools/contact_sheet.sh [build folder [sheet]]   (default: build, docs/contact_sheet.png)
 #
 # Needs ImageMagick's montage and the DejaVu fonts. The moments at 50, 800,
 # 1075, 3000 and 6500 are those of the golden-frame test.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 build="$(cd "${1:-$root/build}" && pwd)"
-sheet="$root/docs/contact_sheet.png"
+sheet="${2:-$root/docs/contact_sheet.png}"
 
 # tick|effect|what is on screen
 moments=(

@@ -2,7 +2,8 @@
 # Sourced, not run; the caller sets -eu.
 
 # Debian packages the build, the content, the tests and every script under
-# tools/ need (ImageMagick and the DejaVu fonts: tools/contact_sheet.sh).
+# tools/ need (ImageMagick and the DejaVu fonts: tools/contact_sheet.sh and the
+# icon; dpkg-dev and file: cpack's .deb, whose dependencies dpkg-shlibdeps derives).
 TARNWICK_PACKAGES=(
   build-essential cmake ninja-build pkg-config
   libglfw3-dev libglew-dev libgl1-mesa-dev libgl1-mesa-dri
@@ -13,6 +14,7 @@ TARNWICK_PACKAGES=(
   xdotool libx11-dev
   clang libclang-rt-dev
   imagemagick fonts-dejavu-core
+  dpkg-dev file
 )
 
 install_missing_packages() {

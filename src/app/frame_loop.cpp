@@ -33,6 +33,7 @@ bool startDemo() {
     startUp();
     buildCameraPath();
     buildLightPath();
+    placeRigsAtStart();
     startTimeline(runState, platform.readClock());
     playMusic();
     return runState.running;
@@ -55,6 +56,13 @@ bool runFrame() {
     keys.z = platform.readKey(kKeyZ);
     handleKeys(runState, keys, std::cout);
     return runState.running;
+}
+
+void placeRigsAtStart() {
+    // The frame loop moves the rigs only after a frame is presented, so
+    // without this the first frame would be drawn through identity matrices.
+    cameraRig.update();
+    lightRig.update();
 }
 
 void drawFrame() {

@@ -9,6 +9,11 @@
 // the message was printed and the music started, and no frame may be drawn.
 bool startDemo();
 
+// The camera and the light at the start of their paths, so that the first
+// frame shows the town from where the run begins. startDemo calls it once the
+// paths are built; a replay from tick 0 calls it after the rigs' init.
+void placeRigsAtStart();
+
 // One frame: timeline and events, the passes, present, the rigs, the keys.
 // Returns false when the run is over (its end tick, Escape, the window closed).
 bool runFrame();

@@ -47,6 +47,10 @@ void openDemoWindow() {
     } else {
         glfwMakeContextCurrent(demoWindow);
         glfwSetWindowTitle(demoWindow, "Tarnwick!");
+        // Keys are polled once per frame, and a frame may take a fifth of a
+        // second: a key pressed and released since the last poll must still
+        // read as pressed once, or a quick tap is lost.
+        glfwSetInputMode(demoWindow, GLFW_STICKY_KEYS, GLFW_TRUE);
     }
 
     glewExperimental = GL_TRUE;

@@ -6,14 +6,13 @@ void updateFrameMatrices(FrameMatrices& frame, const Mat4& view, const Mat4& pro
     frame.view = view;
     frame.model = translate(Mat4(), Vec3{-centroid.x, -centroid.y, -centroid.z});
     frame.projection = projection;
-    if (!frame.hasPreviousFrame) {
-        frame.previousModelViewProjection = multiply(frame.projection, frame.view);
-        frame.hasPreviousFrame = true;
-    } else {
-        frame.previousModelViewProjection = frame.modelViewProjection;
-    }
+    const Mat4 before = frame.modelViewProjection;
     frame.modelView = multiply(frame.view, frame.model);
     frame.modelViewProjection = multiply(multiply(frame.projection, frame.view), frame.model);
+    // The first frame has nothing to compare with: it shows no motion rather
+    // than a made-up one.
+    frame.previousModelViewProjection = frame.hasPreviousFrame ? before : frame.modelViewProjection;
+    frame.hasPreviousFrame = true;
     frame.inverseModelViewProjection = inverse(frame.modelViewProjection);
     frame.normalMatrix = mat3FromMat4(transpose(inverse(frame.modelView)));
 }

@@ -21,5 +21,5 @@ extern FrameMatrices frameMatrices;
 
 // Builds this frame's matrices from the camera's and the scene's centroid and
 // moves the last frame's combined matrix into previousModelViewProjection.
-// The very first frame has no previous one: it compares with projection × view.
+// The very first frame has no previous one: it compares with itself.
 void updateFrameMatrices(FrameMatrices& frame, const Mat4& view, const Mat4& projection, Vec3 centroid);

@@ -86,10 +86,11 @@ TEST(CapturePlan, FrameTicksFollowTheVirtualClock) {
     EXPECT_EQ(firstFrameAtOrAfter(51, 60), 62);
     EXPECT_GE(frameTick(62, 60), 51.0);
     EXPECT_LT(frameTick(61, 60), 51.0);
-    // Tick 0 is before the first frame, which runs one step after the start.
-    EXPECT_EQ(firstFrameAtOrAfter(0, 25), 1);
+    // Frame 0 runs right after start-up, at tick 0, as the demo's first frame does.
+    EXPECT_EQ(firstFrameAtOrAfter(0, 25), 0);
+    EXPECT_EQ(firstFrameAtOrAfter(1, 25), 1);
     for (int fps : {1, 7, 25, 30, 60, 144}) {
-        for (int frame : {1, 2, 99, 3367}) {
+        for (int frame : {0, 1, 2, 99, 3367}) {
             EXPECT_NEAR(frameClock(frame, fps) * 50.0, frameTick(frame, fps), 1e-9);
         }
     }
@@ -111,8 +112,11 @@ TEST(CapturePlan, ARangeKeepsEveryFrameFromStartToBeforeEnd) {
     // The whole run: the frame that reaches the end tick is never drawn by the demo.
     ASSERT_TRUE(parse({"--fps", "25", "--out", "f"}, o, error));
     kept = planFrames(o);
-    EXPECT_EQ(kept.front().frame, 1);
+    EXPECT_EQ(kept.front().frame, 0);
     EXPECT_EQ(kept.back().frame, 3367);
+    // A video's frame k is shown at k / 25 s, and the music starts as far in.
+    EXPECT_EQ(audioOffsetSeconds(kept.front().frame, 25), 0.0);
+    EXPECT_DOUBLE_EQ(audioOffsetSeconds(500, 25), 20.0);
     EXPECT_LT(frameTick(kept.back().frame, 25), 6735.0);
     EXPECT_GE(frameTick(kept.back().frame + 1, 25), 6735.0);
 }

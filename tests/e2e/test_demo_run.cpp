@@ -5,9 +5,20 @@
 #include <sstream>
 #include <string>
 
+#include <algorithm>
+#include <filesystem>
+#include <set>
+
+#include "demo_process.h"
 #include "test_support.h"
 
 namespace {
+
+namespace fs = std::filesystem;
+
+ProcessResult shell(const std::string& command, const std::string& dir, double seconds) {
+    return runProgram("/bin/sh", dir, seconds, {}, {"-c", command});
+}
 
 TEST(DemoRun, WithoutADisplayGlewFailsCleanly) {
     std::string dir = makeScratchDir("nodisplay");
@@ -46,6 +57,69 @@ TEST(DemoRun, RunsTheWholeTimelineAndEndsByItself) {
     EXPECT_GT(countOccurrences(out, " loaded..."), 0);
     EXPECT_EQ(countOccurrences(out, "Not enough control points"), 0);
     EXPECT_EQ(countOccurrences(out, "Warning: too little control points!"), 0);
+}
+
+// Installed as a package installs it (DESTDIR staging, prefix /usr), the
+// launcher runs the demo from its data folder whatever the working folder,
+// and Escape ends it with 0. Without a display the launcher says so. The .deb
+// holds exactly the installed files.
+TEST(DemoRun, TheInstalledLauncherRunsFromAnyFolderAndThePackageHoldsTheInstallTree) {
+    const std::string stage = makeScratchDir("install-stage");
+    const std::string build = TARNWICK_BUILD_DIR;
+    ProcessResult install =
+        shell("DESTDIR='" + stage + "' cmake --install '" + build + "' --prefix /usr", stage, 120);
+    ASSERT_TRUE(install.exited && install.exitCode == 0) << install.output;
+    const std::string launcher = stage + "/usr/games/tarnwick";
+
+    const std::string elsewhere = makeScratchDir("install-elsewhere");
+    ProcessResult headless = runProgram(launcher, elsewhere, 30, {"DISPLAY=", "WAYLAND_DISPLAY="});
+    ASSERT_TRUE(headless.exited) << headless.output;
+    EXPECT_EQ(headless.exitCode, 1);
+    EXPECT_EQ(countOccurrences(headless.output, "\n"), 1) << headless.output;
+    EXPECT_NE(headless.output.find("tarnwick-capture"), std::string::npos) << headless.output;
+
+    {
+        DemoProcess demo(launcher, elsewhere, {"ALSOFT_DRIVERS=null", "ALSOFT_LOGLEVEL=0"});
+        const unsigned long window = demo.findWindow(60);
+        ASSERT_NE(window, 0u) << demo.output();
+        ASSERT_TRUE(demo.waitForOutput("Uniform \"offset\"", 120)) << demo.output();
+        demo.pump(5.0);  // frames drawn
+        ASSERT_TRUE(demo.running()) << demo.output();
+        EXPECT_TRUE(demo.sendKeys(window, {{"Escape", true}, {"Escape", false}}));
+        const ProcessResult result = demo.finish(60);
+        ASSERT_TRUE(result.exited) << result.output;
+        EXPECT_EQ(result.exitCode, 0) << result.output;
+        EXPECT_EQ(countOccurrences(result.output, "Scenes could not be loaded!"), 0) << result.output;
+        EXPECT_EQ(countOccurrences(result.output, "Unable to open file"), 0) << result.output;
+    }
+
+    const std::string packages = makeScratchDir("install-package");
+    ProcessResult cpack = shell("cpack --config '" + build + "/CPackConfig.cmake' -G DEB -B '" + packages + "'",
+                                packages, 300);
+    ASSERT_TRUE(cpack.exited && cpack.exitCode == 0) << cpack.output;
+    std::string deb;
+    for (const auto& entry : fs::directory_iterator(packages)) {
+        if (entry.path().extension() == ".deb") deb = entry.path().string();
+    }
+    ASSERT_FALSE(deb.empty()) << cpack.output;
+    ProcessResult listing = shell("dpkg-deb --fsys-tarfile '" + deb + "' | tar -t", packages, 60);
+    ASSERT_TRUE(listing.exited && listing.exitCode == 0) << listing.output;
+    std::set<std::string> inPackage, installed;
+    std::istringstream lines(listing.output);
+    for (std::string line; std::getline(lines, line);) {
+        if (!line.empty() && line.back() != '/') inPackage.insert(line.substr(line.find('/')));  // "./usr/..."
+    }
+    for (const auto& entry : fs::recursive_directory_iterator(stage)) {
+        if (!entry.is_directory()) installed.insert(entry.path().string().substr(stage.size()));
+    }
+    EXPECT_GT(installed.size(), 20u);
+    EXPECT_EQ(inPackage, installed);
+    for (const char* path : {"/usr/games/tarnwick", "/usr/games/tarnwick-capture", "/usr/games/tarnwick-viewer",
+                             "/usr/lib/games/tarnwick/tarnwick", "/usr/share/games/tarnwick/scene/main2.DAE",
+                             "/usr/share/applications/tarnwick.desktop", "/usr/share/man/man6/tarnwick.6.gz",
+                             "/usr/share/icons/hicolor/256x256/apps/tarnwick.png"}) {
+        EXPECT_EQ(inPackage.count(path), 1u) << path;
+    }
 }
 
 }  // namespace

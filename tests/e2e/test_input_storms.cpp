@@ -188,6 +188,25 @@ TEST_F(InputStorms, EscapeAtTheFirstFrameEndsTheRunCleanly) {
     EXPECT_TRUE(keys.mb.empty() && keys.bl.empty() && keys.zaps == 0 && keys.strays.empty()) << result.output;
 }
 
+// Quick taps, each pressed and released back to back, so both arrive between
+// two looks at the keys: the look still sees the key pressed once. Z is ready
+// from the start, M once its debounce has counted 31 frames.
+TEST_F(InputStorms, TapsBetweenTwoFramesAreSeenOnce) {
+    waitForTheLoop();
+    EXPECT_TRUE(demo.sendKeys(window, {{"z", true}, {"z", false}}));
+    demo.pump(12.0);  // well over 31 frames of the small scene
+    EXPECT_TRUE(demo.sendKeys(window, {{"m", true}, {"m", false}}));
+    demo.pump(2.0);
+    ASSERT_TRUE(demo.running()) << demo.output();
+    EXPECT_TRUE(demo.sendKeys(window, {{"Escape", true}, {"Escape", false}}));
+    const ProcessResult result = demo.finish(20);
+    expectCleanEnd(result, 0);
+    const KeyLines keys = keyLines(result.output);
+    EXPECT_EQ(keys.zaps, 1) << result.output;
+    EXPECT_EQ(keys.mb, std::vector<std::string>{"0 MB"}) << result.output;
+    EXPECT_TRUE(keys.bl.empty() && keys.strays.empty()) << result.output;
+}
+
 // What a window manager sends when the user closes the window: the run ends
 // with code 0, also when the request comes while start-up is still going on.
 TEST_F(InputStorms, TheWindowManagersCloseRequestEndsTheRun) {

@@ -5,7 +5,10 @@
 #include <sstream>
 #include <vector>
 
+#include "app/frame_loop.h"
 #include "app/timeline.h"
+#include "camera/camera_rig.h"
+#include "camera/path_data.h"
 #include "platform/platform.h"
 #include "test_support.h"
 
@@ -280,6 +283,46 @@ TEST(Keys, AllThreeOnOneFrameWriteTheirOutputsUnflushedInOrder) {
     KeyStates keys;
     keys.m = keys.b = keys.z = kKeyPressed;
     EXPECT_EQ(holdKeys(state, keys, 1), "0 MB\n1 BL\nZAP\n");
+}
+
+// Skipping ahead must fly the camera the frame loop would at its 5 ms step: a
+// path drops what a frame overran of a segment, so a coarser step arrives
+// somewhere else, and the tests that skip ahead would look at the wrong picture.
+TEST(SkipAhead, ArrivesWhereFramesAtTheLoopsOwnStepWould) {
+    useVirtualTime();
+    auto restart = [] {
+        virtualSeconds = 0.0;
+        runState = RunState{};
+        startTimeline(runState, 0.0);
+        cameraRig = CameraRig();
+        cameraRig.init();
+        lightRig = LightRig();
+        lightRig.init();
+        ConsoleCapture quiet;
+        buildCameraPath();
+        buildLightPath();
+    };
+    const double target = 60.0;  // many segment changes
+    restart();
+    {
+        ConsoleCapture quiet;
+        advanceWithoutDrawing(target);
+    }
+    const Mat4 skipped = cameraRig.viewMatrix;
+    const Vec3 skippedLight = lightRig.position;
+    EXPECT_EQ(virtualSeconds, target);
+
+    restart();
+    // Frames 5 ms apart, their clock readings summed as a frame loop sums them.
+    while (virtualSeconds < target) {
+        virtualSeconds = std::min(virtualSeconds + 0.005, target);
+        cameraRig.update();
+        lightRig.update();
+    }
+    for (int i = 0; i < 16; ++i) EXPECT_NEAR(skipped[i], cameraRig.viewMatrix[i], 1e-3f) << i;
+    EXPECT_NEAR(skippedLight.x, lightRig.position.x, 1e-3f);
+    EXPECT_NEAR(skippedLight.y, lightRig.position.y, 1e-3f);
+    EXPECT_NEAR(skippedLight.z, lightRig.position.z, 1e-3f);
 }
 
 }  // namespace

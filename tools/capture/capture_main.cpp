@@ -263,6 +263,9 @@ int main(int argc, char** argv) {
 
     if (!openWriter()) return 1;
 
+    // Start-up runs at clock 0, and so does frame 0, as the demo's first
+    // frame follows its start-up at once: frame k of a video, shown at k / fps
+    // seconds, is the demo at that very moment, in step with the music.
     capture.currentFrame = 0;
     virtualSeconds = frameClock(capture.currentFrame, capture.options.fps);
     if (capture.options.quiet) holdReport();
@@ -275,12 +278,12 @@ int main(int argc, char** argv) {
 
     const int lastFrame = capture.keptFrames.back().frame;
     const int keptTotal = static_cast<int>(capture.keptFrames.size());
-    std::cout << "Capturing " << keptTotal << " frame(s) at " << capture.options.fps << " fps, running frames 1 to "
+    std::cout << "Capturing " << keptTotal << " frame(s) at " << capture.options.fps << " fps, running frames 0 to "
               << lastFrame << (capture.options.out.empty() ? ", for the report only" : ", to " + capture.options.out)
               << std::endl;
     Progress progress;
     bool demoEnded = false;
-    for (int frame = 1; frame <= lastFrame && !capture.writeFailed; ++frame) {
+    for (int frame = 0; frame <= lastFrame && !capture.writeFailed; ++frame) {
         capture.currentFrame = frame;
         virtualSeconds = frameClock(frame, capture.options.fps);
         capture.keepingThisFrame =

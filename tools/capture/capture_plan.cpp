@@ -155,10 +155,9 @@ double frameTick(int frame, int fps) { return 50.0 * frame / fps; }
 double frameClock(int frame, int fps) { return static_cast<double>(frame) / fps; }
 
 int firstFrameAtOrAfter(int tick, int fps) {
-    // The smallest k >= 1 with 50 k / fps >= tick, in whole numbers.
+    // The smallest k >= 0 with 50 k / fps >= tick, in whole numbers.
     long long product = static_cast<long long>(tick) * fps;
-    long long frame = (product + 49) / 50;
-    return static_cast<int>(std::max(1LL, frame));
+    return static_cast<int>((product + 49) / 50);
 }
 
 std::vector<KeptFrame> planFrames(const CaptureOptions& options) {
@@ -183,7 +182,7 @@ std::vector<KeptFrame> planFrames(const CaptureOptions& options) {
     return kept;
 }
 
-double audioOffsetSeconds(int firstFrame, int fps) { return static_cast<double>(firstFrame - 1) / fps; }
+double audioOffsetSeconds(int firstFrame, int fps) { return static_cast<double>(firstFrame) / fps; }
 
 double videoSeconds(int frameCount, int fps) { return static_cast<double>(frameCount) / fps; }
 

@@ -1,16 +1,17 @@
 // What a capture renders and keeps: its options and the frames they select.
 //
-// The capture runs the demo on a virtual clock: frame k (counted from 1) is
-// run with the clock reading k / fps seconds, so its timeline stands at tick
-// 50 k / fps. Every frame from the first up to the last kept one is run, at
+// The capture runs the demo on a virtual clock: frame k (counted from 0, the
+// frame right after start-up) is run with the clock reading k / fps seconds,
+// so its timeline stands at tick 50 k / fps. Every frame from the first up to the last kept one is run, at
 // the same step: the camera path drops what a frame overran of a segment and
 // the zap and the key debounce count frames, so a coarser step would fly a
 // different camera. Frames that are not kept are still run through the whole
 // loop, only with their rasterising cut down to one pixel (see capture_main).
 //
-// The image of frame k shows the camera as the rigs left it at the end of
-// frame k - 1, at (k - 1) / fps seconds: in a video frame k is shown at that
-// time, so picture and music (which starts at tick 0) stay in step.
+// In a video, frame k is shown at k / fps seconds after the video's first
+// frame, and the music (which starts at tick 0) starts that far in: the
+// picture at time t is what the demo draws at time t, its one frame of camera
+// lag included, just as a viewer of the demo sees it beside the music.
 //
 // Pure logic, no GL: the option and frame rules are tested on their own.
 #pragma once
@@ -74,7 +75,7 @@ double frameClock(int frame, int fps);
 int firstFrameAtOrAfter(int tick, int fps);
 
 struct KeptFrame {
-    int frame = 0;     // frame number, from 1
+    int frame = 0;     // frame number, from 0
     int tick = 0;      // the tick asked for (--ticks) or the frame's whole tick (range)
     std::string name;  // PNG file name: "tick_01075.png" for --ticks, "frame_000812.png" for a range
 };

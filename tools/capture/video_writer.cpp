@@ -31,6 +31,13 @@ std::vector<std::string> ffmpegArguments(const VideoSettings& s) {
     }
     args.insert(args.end(), {"-map", "0:v"});
     if (!s.audioPath.empty()) args.insert(args.end(), {"-map", "1:a", "-c:a", "aac", "-b:a", "192k"});
+    // The frames are converted to YUV with the BT.709 matrix in limited range
+    // and tagged so: an untagged stream leaves players to guess the matrix,
+    // and a wrong guess shifts every colour. zimg does the conversion, as
+    // ffmpeg's own scaler keeps the BT.601 matrix for RGB input whatever it
+    // is told.
+    args.insert(args.end(), {"-vf", "zscale=matrix=709:range=limited", "-colorspace", "bt709",
+                             "-color_primaries", "bt709", "-color_trc", "bt709", "-color_range", "tv"});
     // yuv420p and faststart: a file every player and browser opens.
     args.insert(args.end(), {"-c:v", "libx264", "-preset", "veryfast", "-crf", "18", "-pix_fmt", "yuv420p",
                              "-movflags", "+faststart", s.path});

@@ -158,6 +158,7 @@ void restartRun() {
     frameMatrices = FrameMatrices{};
     cameraRig.init();
     lightRig.init();
+    placeRigsAtStart();
     startTimeline(runState, platform.readClock());
 }
 
