@@ -122,13 +122,14 @@ std::string speedText(int speedStep) {
 }
 
 int nearestBeatTick(int tick) {
-    const double seconds = tick / static_cast<double>(kTicksPerSecond);
-    const double beat = kGridStart + std::round((seconds - kGridStart) / kBeatSeconds) * kBeatSeconds;
-    const int beatTick = static_cast<int>(std::lround(beat * kTicksPerSecond));
-    // The first beat before the grid start lies before tick 0; the last one
-    // may lie past the run.
-    if (beatTick < 0) return nearestBeatTick(beatTick + static_cast<int>(std::lround(kBeatSeconds * kTicksPerSecond)));
-    return std::min(beatTick, lastTick());
+    auto beatTick = [](double beat) {
+        return static_cast<int>(std::lround((kGridStart + beat * kBeatSeconds) * kTicksPerSecond));
+    };
+    double beat = std::round((tick / static_cast<double>(kTicksPerSecond) - kGridStart) / kBeatSeconds);
+    // The grid reaches before tick 0 and past the run: the nearest beat within it.
+    if (beatTick(beat) < 0) beat += 1.0;
+    if (beatTick(beat) > lastTick()) beat -= 1.0;
+    return beatTick(beat);
 }
 
 bool loopActive(const PlayLoop& loop) { return loop.start >= 0 && loop.end > loop.start; }
