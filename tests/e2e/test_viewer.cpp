@@ -423,9 +423,15 @@ TEST_F(ViewerTest, AChangedSceneIsLoadedAgainAtTheSameTick) {
     EXPECT_FALSE(samePicture(street, town)) << "the new scene does not show";
     EXPECT_EQ(titleTick(), 1500);
 
-    // A file that is no model: the scenes shown stay.
+    // A file that is no model: the scenes shown stay, and the line says
+    // which file and why.
     writeFile(dir + "/scene/main2.DAE", "not a model\n");
     ASSERT_TRUE(waitForCount("Scenes could not be loaded again", 1, 60)) << viewer->output();
+    const std::vector<std::string> why = linesStartingWith(viewer->output(), "scene/main2.DAE could not be loaded: ");
+    ASSERT_EQ(why.size(), 1u) << viewer->output();
+    EXPECT_GT(why[0].size(), std::string("scene/main2.DAE could not be loaded: ").size() + 10) << why[0];
+    EXPECT_TRUE(linesStartingWith(viewer->output(), "scene/StreetScene.DAE could not").empty());
+    showLines(viewer->output(), "scene/main2.DAE could not");
     redrawByBloomOffAndOn();
     EXPECT_TRUE(samePicture(grab(), street)) << "a failed load changed the picture";
     quit();
