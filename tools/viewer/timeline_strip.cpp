@@ -247,14 +247,15 @@ void drawTimelineStrip(int tick, const PlayLoop& loop, int windowWidth, int wind
     rect(0, 0, static_cast<float>(windowWidth), kStripHeight, Color{0.04f, 0.04f, 0.07f, 0.82f});
     const float runTop = kEventRow[1];
     const float runBottom = kCameraRow[0];
+    addRunGrid(windowWidth);
+    addWaveform(windowWidth);
+    // Over the waveform, which would hide it.
     if (loop.start >= 0 || loop.end >= 0) {
         const float x0 = loop.start >= 0 ? tickX(loop.start, windowWidth) : static_cast<float>(runLeft());
         const float x1 = loop.end >= 0 ? tickX(loop.end, windowWidth) : static_cast<float>(runRight(windowWidth));
-        const Color shade = loopActive(loop) ? Color{0.25f, 0.45f, 0.8f, 0.45f} : Color{0.5f, 0.5f, 0.5f, 0.3f};
+        const Color shade = loopActive(loop) ? Color{0.3f, 0.5f, 1.0f, 0.4f} : Color{0.5f, 0.5f, 0.5f, 0.3f};
         rect(std::min(x0, x1), runBottom, std::max(x0, x1) + 1, runTop, shade);
     }
-    addRunGrid(windowWidth);
-    addWaveform(windowWidth);
     addEvents(windowWidth);
     verticalLine(tickX(tick, windowWidth) - 1, {runBottom - 4, runTop + 4}, Color{1.0f, 1.0f, 1.0f, 1.0f}, 2.0f);
     addFrameGraph(windowWidth);
