@@ -1,8 +1,10 @@
 // The viewer run for real on the generated content, each test on an X server
 // of its own, driven by keys sent to its window as X events: a seek lands on
-// the capture tool's frame of that tick, a pause holds the picture, a shader
-// or a scene changed on disk shows without losing the place (and a broken one
-// keeps the picture), and the title follows the tick.
+// the capture tool's frame of that tick and moves the music there, a pause
+// holds the picture and the music, a shader or a scene changed on disk shows
+// without losing the place (and a broken one keeps the picture), and the
+// title follows the tick. The music plays on OpenAL Soft's null device, whose
+// position the title reads back from the sound library.
 //
 // What the window shows is read back from the X server, so these tests see
 // the picture a person sees. The title is set after each frame's present;
@@ -71,7 +73,7 @@ protected:
     // the viewer its options, and exec keeps the process the same one.
     void start(const std::vector<std::string>& args) {
         ASSERT_TRUE(display.ready());
-        std::string command = std::string("exec '") + VIEWER_BINARY + "' --shots '" + shots + "'";
+        std::string command = std::string("ALSOFT_DRIVERS=null ALSOFT_LOGLEVEL=0 exec '") + VIEWER_BINARY + "' --shots '" + shots + "'";
         for (const std::string& arg : args) command += " '" + arg + "'";
         const std::string script = dir + "/viewer.sh";
         writeFile(script, "#!/bin/sh\n" + command + "\n");
@@ -127,6 +129,14 @@ protected:
         const std::string text = title();
         static const std::regex tick(" tick (\\d+) \\|");
         return std::regex_search(text, match, tick) ? std::atoi(match[1].str().c_str()) : -1;
+    }
+
+    // Where the title says the music stands, in seconds; -1 without music.
+    double titleMusic() {
+        std::smatch match;
+        const std::string text = title();
+        static const std::regex music(" music (\\d+\\.\\d+) s");
+        return std::regex_search(text, match, music) ? std::atof(match[1].str().c_str()) : -1.0;
     }
 
     bool waitForTitle(const std::string& part, double seconds = 30) {
@@ -233,12 +243,24 @@ TEST_F(ViewerTest, ASeekLandsOnTheCaptureToolsFrameOfThatTick) {
         ASSERT_TRUE(waitForTick(tick)) << title();
     }
     EXPECT_NE(title().find("| tick 3000 | 60.00 s | bloom | 1x | paused |"), std::string::npos) << title();
+    EXPECT_NEAR(titleMusic(), 60.0, 0.02) << "the music did not follow the seek: " << title();
     const FrameImage shown = grab();
 
-    // P writes the picture on screen, drawn again from the held frame.
+    // P writes the picture on screen, drawn again from the held frame; with
+    // the timeline strip over the window, the very same picture.
     key("p");
     ASSERT_TRUE(waitForCount("Wrote " + shots + "/tick_03000.png", 1)) << viewer->output();
     EXPECT_TRUE(samePicture(load(shots + "/tick_03000.png"), shown)) << "the shot is not what the window shows";
+    key("t");
+    EXPECT_FALSE(samePicture(grabChangedFrom(shown, 10), shown)) << "the strip does not show";
+    key("p");
+    ASSERT_TRUE(waitForCount("Wrote " + shots + "/tick_03000.png", 2)) << viewer->output();
+    EXPECT_TRUE(samePicture(load(shots + "/tick_03000.png"), shown)) << "the strip got into the shot";
+    key("t");
+    for (const double deadline = secondsNow() + 10; !samePicture(grab(), shown) && secondsNow() < deadline;) {
+        viewer->pump(0.2);
+    }
+    EXPECT_TRUE(samePicture(grab(), shown)) << "hidden again, the strip stays";
 
     // One tick on moves the camera; one tick back replays to the same picture.
     key("period");
@@ -304,9 +326,12 @@ TEST_F(ViewerTest, PauseHoldsThePictureStill) {
     ASSERT_TRUE(waitForTitle("| paused |")) << title();
     viewer->pump(0.3);
     const int tick = titleTick();
+    const double music = titleMusic();
     const FrameImage held = grab();
+    EXPECT_NEAR(music, tick / 50.0, 0.02) << "paused, the music is not where the picture is: " << title();
     viewer->pump(2.0);
     EXPECT_EQ(titleTick(), tick);
+    EXPECT_EQ(titleMusic(), music) << "paused, the music plays on";
     EXPECT_TRUE(samePicture(grab(), held)) << "paused, the picture moved";
 
     // Bloom on and off again on the paused picture: two frames drawn again
@@ -323,10 +348,14 @@ TEST_F(ViewerTest, PauseHoldsThePictureStill) {
     EXPECT_EQ(countOccurrences(viewer->output(), "1 BL\n"), 1);
     EXPECT_EQ(countOccurrences(viewer->output(), "0 BL\n"), 1);
 
+    // Motion blur off while paused holds on when playing goes on.
+    key("m");
+    ASSERT_TRUE(waitForTitle("| none |")) << title();
     key("space");
     ASSERT_TRUE(waitForTitle("| playing |")) << title();
     for (const double deadline = secondsNow() + 10; titleTick() <= tick && secondsNow() < deadline;) viewer->pump(0.1);
     EXPECT_GT(titleTick(), tick) << "playing again did not go on";
+    EXPECT_NE(title().find("| none |"), std::string::npos) << "playing forgot the paused M: " << title();
     quit();
     showLines(viewer->output(), "Played ");
 }
@@ -394,9 +423,15 @@ TEST_F(ViewerTest, AChangedSceneIsLoadedAgainAtTheSameTick) {
     EXPECT_FALSE(samePicture(street, town)) << "the new scene does not show";
     EXPECT_EQ(titleTick(), 1500);
 
-    // A file that is no model: the scenes shown stay.
+    // A file that is no model: the scenes shown stay, and the line says
+    // which file and why.
     writeFile(dir + "/scene/main2.DAE", "not a model\n");
     ASSERT_TRUE(waitForCount("Scenes could not be loaded again", 1, 60)) << viewer->output();
+    const std::vector<std::string> why = linesStartingWith(viewer->output(), "scene/main2.DAE could not be loaded: ");
+    ASSERT_EQ(why.size(), 1u) << viewer->output();
+    EXPECT_GT(why[0].size(), std::string("scene/main2.DAE could not be loaded: ").size() + 10) << why[0];
+    EXPECT_TRUE(linesStartingWith(viewer->output(), "scene/StreetScene.DAE could not").empty());
+    showLines(viewer->output(), "scene/main2.DAE could not");
     redrawByBloomOffAndOn();
     EXPECT_TRUE(samePicture(grab(), street)) << "a failed load changed the picture";
     quit();

@@ -75,15 +75,58 @@ TEST(ViewerRules, TitleShowsTickTimePhaseSpeedAndFrameTime) {
     info.bloom = true;
     info.paused = true;
     info.frameMilliseconds = 68.24;
-    EXPECT_EQ(windowTitle(info), "Tarnwick! viewer | tick 3000 | 60.00 s | bloom | 1x | paused | 68.2 ms");
+    EXPECT_EQ(windowTitle(info), "Tarnwick! viewer | tick 3000 | 60.00 s | bloom | 1x | paused | 68.2 ms | silent");
     info.tick = 1;
     info.motionBlur = true;
     info.speedStep = -3;
     info.paused = false;
-    EXPECT_EQ(windowTitle(info), "Tarnwick! viewer | tick 1 | 0.02 s | both | 1/8x | playing | 68.2 ms");
+    EXPECT_EQ(windowTitle(info), "Tarnwick! viewer | tick 1 | 0.02 s | both | 1/8x | playing | 68.2 ms | silent");
     EXPECT_STREQ(phaseName(true, false), "motion blur");
     EXPECT_STREQ(phaseName(false, false), "none");
     EXPECT_EQ(shotName(3000), "tick_03000.png");
+}
+
+TEST(ViewerRules, TitleShowsTheMusicAndTheLoop) {
+    TitleInfo info;
+    info.tick = 1067;
+    info.bloom = true;
+    info.frameMilliseconds = 70.0;
+    const std::string head = "Tarnwick! viewer | tick 1067 | 21.34 s | bloom | 1x | playing | 70.0 ms";
+    EXPECT_EQ(windowTitle(info), head + " | silent");
+    info.sound = true;
+    info.musicSeconds = 21.3449;
+    info.loop = changeLoop(info.loop, ViewerAction::loopStart, 1067);
+    EXPECT_EQ(windowTitle(info), head + " | music 21.34 s | loop from 21.34 s");
+    info.muted = true;
+    info.loop = changeLoop(info.loop, ViewerAction::loopEnd, 1253);
+    EXPECT_EQ(windowTitle(info), head + " | music 21.34 s, muted | loop 21.34-25.06 s");
+    info.loop = changeLoop(info.loop, ViewerAction::loopEnd, 1000);
+    EXPECT_EQ(windowTitle(info), head + " | music 21.34 s, muted | loop 21.34-20.00 s (off)");
+    info.loop = changeLoop(info.loop, ViewerAction::loopClear, 1000);
+    EXPECT_EQ(windowTitle(info), head + " | music 21.34 s, muted");
+}
+
+// The track's beats, from the generator's tempo, fall on the demo's events:
+// the hit on the zap, the outro on the switch back.
+TEST(ViewerRules, LoopEndsSnapToTheTracksBeatsAndPlayingWrapsAtTheEnd) {
+    EXPECT_EQ(nearestBeatTick(1060), kZapTick);
+    EXPECT_EQ(nearestBeatTick(1078), kZapTick);
+    EXPECT_EQ(nearestBeatTick(6280), kSwitchBackTick);
+    EXPECT_EQ(nearestBeatTick(1079), kZapTick + 23);  // 21.805 s: the next beat
+    EXPECT_EQ(nearestBeatTick(0), 21) << "the first beat within the run, at 0.415 s";
+    EXPECT_EQ(nearestBeatTick(lastTick()), 6717) << "the last beat within the run, at 134.335 s";
+
+    PlayLoop loop = changeLoop(PlayLoop{}, ViewerAction::loopEndOnBeat, 1250);
+    EXPECT_FALSE(loopActive(loop)) << "an end alone";
+    loop = changeLoop(loop, ViewerAction::loopStartOnBeat, 1060);
+    ASSERT_TRUE(loopActive(loop));
+    EXPECT_EQ(loop.start, kZapTick);
+    EXPECT_EQ(loop.end, 1253);
+    EXPECT_TRUE(reachesLoopEnd(loop, 25.0, 25.06));
+    EXPECT_TRUE(reachesLoopEnd(loop, 24.9, 26.0)) << "a long frame jumps past the end";
+    EXPECT_FALSE(reachesLoopEnd(loop, 25.06, 25.2)) << "from the end on (a seek past it) it plays on";
+    EXPECT_FALSE(reachesLoopEnd(loop, 24.0, 25.0));
+    EXPECT_FALSE(reachesLoopEnd(changeLoop(loop, ViewerAction::loopStart, 1300), 24.0, 26.0));
 }
 
 TEST(ViewerRules, OptionsAreCheckedBeforeAnythingOpens) {

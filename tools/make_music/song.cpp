@@ -474,8 +474,6 @@ float masterFade(double t) {
 
 }  // namespace
 
-double barTime(int bar) { return kGridStart + bar * kBarSeconds; }
-
 StereoBuffer renderSong() {
     const size_t frames = secondsToFrames(kTrackSeconds);
     Mix mix(frames);

@@ -17,16 +17,10 @@
 #pragma once
 
 #include "synth.h"
+#include "tempo.h"
 
-constexpr double kBarSeconds = 1.86;
-constexpr double kGridStart = 0.88;
-constexpr int kHitBar = 11;
-constexpr int kOutroBar = 67;
 constexpr double kFadeEndSeconds = 134.0;
 constexpr double kTrackSeconds = 135.0;
-
-// Start of a bar on the time line, in seconds.
-double barTime(int bar);
 
 // The whole mixed and mastered track, peaks at -2 dBFS.
 StereoBuffer renderSong();

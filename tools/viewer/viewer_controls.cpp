@@ -8,6 +8,7 @@
 #include <cstdlib>
 
 #include "app/timeline.h"
+#include "tempo.h"
 
 namespace {
 
@@ -31,7 +32,9 @@ std::string viewerUsage() {
            "  --shots DIR     where P writes its PNG (default: the folder started from)\n"
            "Keys: Space pause/play, Left/Right 1 s (Shift: 10 s), Home start, End last\n"
            "second, ',' '.' one tick back/on while paused, '[' ']' half/double speed,\n"
-           "P write the frame as tick_NNNNN.png, M B Z as in the demo, Escape quits.\n";
+           "P write the frame as tick_NNNNN.png, M B Z as in the demo, T the timeline\n"
+           "strip (click or drag on it to seek), S mute, I O loop start/end at the\n"
+           "tick shown (Shift: the nearest beat), L no loop, Escape quits.\n";
 }
 
 bool parseViewerOptions(const std::vector<std::string>& args, ViewerOptions& options, std::string& error) {
@@ -74,6 +77,11 @@ ViewerAction actionForKey(int key, int mods) {
         case GLFW_KEY_M: return ViewerAction::motionBlur;
         case GLFW_KEY_B: return ViewerAction::bloom;
         case GLFW_KEY_Z: return ViewerAction::zap;
+        case GLFW_KEY_T: return ViewerAction::toggleStrip;
+        case GLFW_KEY_S: return ViewerAction::toggleMute;
+        case GLFW_KEY_I: return shift ? ViewerAction::loopStartOnBeat : ViewerAction::loopStart;
+        case GLFW_KEY_O: return shift ? ViewerAction::loopEndOnBeat : ViewerAction::loopEnd;
+        case GLFW_KEY_L: return ViewerAction::loopClear;
         case GLFW_KEY_ESCAPE: return ViewerAction::quit;
         default: return ViewerAction::none;
     }
@@ -113,6 +121,37 @@ std::string speedText(int speedStep) {
     return "1/" + std::to_string(1 << -speedStep) + "x";
 }
 
+int nearestBeatTick(int tick) {
+    auto beatTick = [](double beat) {
+        return static_cast<int>(std::lround((kGridStart + beat * kBeatSeconds) * kTicksPerSecond));
+    };
+    double beat = std::round((tick / static_cast<double>(kTicksPerSecond) - kGridStart) / kBeatSeconds);
+    // The grid reaches before tick 0 and past the run: the nearest beat within it.
+    if (beatTick(beat) < 0) beat += 1.0;
+    if (beatTick(beat) > lastTick()) beat -= 1.0;
+    return beatTick(beat);
+}
+
+bool loopActive(const PlayLoop& loop) { return loop.start >= 0 && loop.end > loop.start; }
+
+PlayLoop changeLoop(PlayLoop loop, ViewerAction action, int tick) {
+    switch (action) {
+        case ViewerAction::loopStart: loop.start = tick; break;
+        case ViewerAction::loopEnd: loop.end = tick; break;
+        case ViewerAction::loopStartOnBeat: loop.start = nearestBeatTick(tick); break;
+        case ViewerAction::loopEndOnBeat: loop.end = nearestBeatTick(tick); break;
+        case ViewerAction::loopClear: loop = PlayLoop{}; break;
+        default: break;
+    }
+    return loop;
+}
+
+bool reachesLoopEnd(const PlayLoop& loop, double from, double to) {
+    if (!loopActive(loop)) return false;
+    const double end = loop.end / static_cast<double>(kTicksPerSecond);
+    return from < end && to >= end;
+}
+
 int wholeTick(double timelineTicks) { return static_cast<int>(std::floor(timelineTicks + 1e-6)); }
 
 const char* phaseName(bool motionBlurEnabled, bool bloomEnabled) {
@@ -123,10 +162,30 @@ const char* phaseName(bool motionBlurEnabled, bool bloomEnabled) {
 }
 
 std::string windowTitle(const TitleInfo& info) {
-    char title[160];
-    std::snprintf(title, sizeof title, "Tarnwick! viewer | tick %d | %.2f s | %s | %s | %s | %.1f ms", info.tick,
-                  info.tick / static_cast<double>(kTicksPerSecond), phaseName(info.motionBlur, info.bloom),
-                  speedText(info.speedStep).c_str(), info.paused ? "paused" : "playing", info.frameMilliseconds);
+    const double perSecond = kTicksPerSecond;
+    char part[160];
+    std::snprintf(part, sizeof part, "Tarnwick! viewer | tick %d | %.2f s | %s | %s | %s | %.1f ms", info.tick,
+                  info.tick / perSecond, phaseName(info.motionBlur, info.bloom), speedText(info.speedStep).c_str(),
+                  info.paused ? "paused" : "playing", info.frameMilliseconds);
+    std::string title = part;
+    if (!info.sound) {
+        title += " | silent";
+    } else {
+        std::snprintf(part, sizeof part, " | music %.2f s%s", info.musicSeconds, info.muted ? ", muted" : "");
+        title += part;
+    }
+    const PlayLoop& loop = info.loop;
+    if (loop.start >= 0 && loop.end >= 0) {
+        std::snprintf(part, sizeof part, " | loop %.2f-%.2f s%s", loop.start / perSecond, loop.end / perSecond,
+                      loopActive(loop) ? "" : " (off)");
+        title += part;
+    } else if (loop.start >= 0) {
+        std::snprintf(part, sizeof part, " | loop from %.2f s", loop.start / perSecond);
+        title += part;
+    } else if (loop.end >= 0) {
+        std::snprintf(part, sizeof part, " | loop to %.2f s", loop.end / perSecond);
+        title += part;
+    }
     return title;
 }
 

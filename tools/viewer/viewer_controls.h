@@ -37,7 +37,14 @@ enum class ViewerAction {
     motionBlur,   // M, B, Z: the demo's own keys
     bloom,
     zap,
-    quit,         // Escape
+    toggleStrip,      // T: the timeline strip along the bottom
+    toggleMute,       // S: the music off and on
+    loopStart,        // I: the loop starts at the tick shown
+    loopEnd,          // O: the loop ends there
+    loopStartOnBeat,  // with Shift: at the nearest beat of the track
+    loopEndOnBeat,
+    loopClear,        // L: no loop
+    quit,             // Escape
 };
 
 // A GLFW key code and its modifier bits to what the viewer does with it.
@@ -66,6 +73,22 @@ int wholeTick(double timelineTicks);
 // "motion blur", "bloom", "both" or "none".
 const char* phaseName(bool motionBlurEnabled, bool bloomEnabled);
 
+// The tick of the track's beat nearest to tick, within the drawn run. The
+// beats come from the music generator's own tempo and first bar.
+int nearestBeatTick(int tick);
+
+// A stretch that playing goes round: from its end back to its start. -1 where
+// a key has not set that end yet; it loops only when the end lies after the start.
+struct PlayLoop {
+    int start = -1;
+    int end = -1;
+};
+bool loopActive(const PlayLoop& loop);
+// The loop with one of its ends set (or cleared) by action at tick.
+PlayLoop changeLoop(PlayLoop loop, ViewerAction action, int tick);
+// Whether a played frame from seconds `from` to `to` reaches the loop's end.
+bool reachesLoopEnd(const PlayLoop& loop, double from, double to);
+
 struct TitleInfo {
     int tick = 0;
     bool motionBlur = false;
@@ -73,9 +96,15 @@ struct TitleInfo {
     int speedStep = 0;
     bool paused = false;
     double frameMilliseconds = 0.0;  // the last frame drawn
+    bool sound = false;              // a sound device plays the music
+    double musicSeconds = 0.0;       // where the sound library's track stands
+    bool muted = false;
+    PlayLoop loop;
 };
 
-// "Tarnwick! viewer | tick 3000 | 60.00 s | bloom | 1x | paused | 68.2 ms"
+// "Tarnwick! viewer | tick 3000 | 60.00 s | bloom | 1x | paused | 68.2 ms |
+// music 60.00 s", then ", muted" and " | loop 21.34-25.06 s" when so; "silent"
+// in place of the music without a sound device.
 std::string windowTitle(const TitleInfo& info);
 
 // "tick_03000.png", as the capture tool names the frame of --ticks 3000.

@@ -14,7 +14,8 @@
 //   cd build/run && ../tools/viewer/tarnwick_viewer
 //   tarnwick_viewer --run-dir build/run --tick 3000
 //
-// The viewer is silent: the music could not follow a pause or a seek.
+// The music follows the picture (viewer_audio.h), a strip along the bottom
+// shows the run (timeline_strip.h), and a stretch of it can be looped.
 // Exit codes: 0 quit, 1 the demo could not start, 2 bad options.
 #include <GL/glew.h>
 #include <GLFW/glfw3.h>
@@ -35,11 +36,15 @@
 #include "audio/music_player.h"
 #include "camera/camera_rig.h"
 #include "capture_context.h"
+#include "content_reload.h"
 #include "folder_watch.h"
 #include "frame_image.h"
 #include "import/scene.h"
+#include "platform/frame_size.h"
 #include "render/frame_matrices.h"
 #include "shading/program_rebuild.h"
+#include "timeline_strip.h"
+#include "viewer_audio.h"
 #include "viewer_controls.h"
 
 namespace fs = std::filesystem;
@@ -84,6 +89,10 @@ struct Viewer {
     void (*windowPresent)() = nullptr;
     FolderWatch shaders;
     FolderWatch content;
+    FolderWatch music;
+    PlayLoop loop;
+    bool dragging = false;  // the mouse button went down on the strip
+    int dragTick = -1;      // where the pointer asks a seek to; -1: nowhere
     std::vector<std::string> shaderFiles;  // the stages start-up built from
     std::string title;
     int framesPlayed = 0;
@@ -106,6 +115,7 @@ void writeShot() {
 
 // The composite's present: keep what this frame was drawn from, write the
 // shot that was asked for, then the window's own swap and event poll.
+// The strip comes after the shot, over the picture in the back buffer.
 void viewerPresent() {
     viewer.held = HeldFrame{runState, cameraRig.viewMatrix, cameraRig.projMatrix, lightRig.position,
                             frameMatrices, true};
@@ -113,6 +123,7 @@ void viewerPresent() {
         viewer.shotWanted = false;
         writeShot();
     }
+    drawTimelineStrip(wholeTick(runState.timelineTicks), viewer.loop, kFrameWidth, kFrameHeight);
     viewer.windowPresent();
 }
 
@@ -137,12 +148,33 @@ void onKey(GLFWwindow*, int key, int, int action, int mods) {
 
 void onRefresh(GLFWwindow*) { viewer.redrawWanted = true; }
 
+// A click on the strip seeks; dragging on it goes on seeking. Only the
+// latest place asked for is taken between frames.
+void pointTo(double x, double y) {
+    const int tick = stripTickAt(x, y, kFrameWidth, kFrameHeight);
+    if (tick >= 0) viewer.dragTick = tick;
+}
+
+void onMouseButton(GLFWwindow* window, int button, int action, int) {
+    if (button != GLFW_MOUSE_BUTTON_LEFT) return;
+    viewer.dragging = action == GLFW_PRESS;
+    if (!viewer.dragging) return;
+    double x = 0.0, y = 0.0;
+    glfwGetCursorPos(window, &x, &y);
+    pointTo(x, y);
+}
+
+void onCursor(GLFWwindow*, double x, double y) {
+    if (viewer.dragging) pointTo(x, y);
+}
+
 // One frame of the demo, exactly as the demo runs it, at this clock reading.
 void playFrame(double seconds) {
     viewer.clockSeconds = seconds;
     const double begin = wallClock();
     const bool goesOn = runFrame();
     viewer.frameMilliseconds = (wallClock() - begin) * 1000.0;
+    noteFrameTime(wallClock(), viewer.frameMilliseconds);
     if (!runState.running) {
         viewer.quit = true;  // Escape or the window closed, seen by the demo's own key handling
     } else if (!goesOn) {
@@ -176,7 +208,8 @@ void replayFrameWithoutDrawing() {
     handleKeys(runState, KeyStates{}, std::cout);
 }
 
-void seekTo(int tick) {
+// report: a line on the console; a loop going round is not worth one.
+void seekTo(int tick, bool report = true) {
     const double begin = wallClock();
     restartRun();
     // The clock readings of the capture tool's frames at 50 frames per second.
@@ -186,8 +219,11 @@ void seekTo(int tick) {
     }
     const double replayed = wallClock() - begin;
     playFrame(tickSeconds(tick));
-    std::cout << "Seek to tick " << tick << ": " << std::max(0, tick - 1) << " frames replayed in "
-              << replayed * 1000.0 << " ms, then drawn in " << viewer.frameMilliseconds << " ms" << std::endl;
+    moveMusicTo(tickSeconds(tick));
+    if (report) {
+        std::cout << "Seek to tick " << tick << ": " << std::max(0, tick - 1) << " frames replayed in "
+                  << replayed * 1000.0 << " ms, then drawn in " << viewer.frameMilliseconds << " ms" << std::endl;
+    }
     viewer.lastPlayWall = wallClock();
 }
 
@@ -215,6 +251,7 @@ void redrawHeld() {
     const double begin = wallClock();
     drawFrame();
     viewer.frameMilliseconds = (wallClock() - begin) * 1000.0;
+    noteFrameTime(wallClock(), viewer.frameMilliseconds);
 
     runState = liveRun;
     cameraRig.viewMatrix = liveView;
@@ -243,11 +280,18 @@ void act(ViewerAction action) {
             // On from the present state, so a step after a seek is the
             // capture's next frame.
             const int next = clockTick() + 1;
-            if (viewer.paused && next <= lastTick()) playFrame(tickSeconds(next));
+            if (viewer.paused && next <= lastTick()) {
+                playFrame(tickSeconds(next));
+                moveMusicTo(tickSeconds(next));
+                playTickSound(next);
+            }
             break;
         }
         case ViewerAction::stepBack:
-            if (viewer.paused) seekTo(seekTarget(action, clockTick()));
+            if (viewer.paused) {
+                seekTo(seekTarget(action, clockTick()));
+                playTickSound(clockTick());
+            }
             break;
         case ViewerAction::seekBack:
         case ViewerAction::seekForward:
@@ -268,50 +312,23 @@ void act(ViewerAction action) {
         case ViewerAction::bloom:
             if (viewer.paused) toggleHeld(&RunState::bloomEnabled, " BL");
             break;
+        case ViewerAction::toggleStrip:
+            timelineStrip.shown = !timelineStrip.shown;
+            viewer.redrawWanted = true;
+            break;
+        case ViewerAction::toggleMute: setMusicMuted(!viewerAudio.muted); break;
+        case ViewerAction::loopStart:
+        case ViewerAction::loopEnd:
+        case ViewerAction::loopStartOnBeat:
+        case ViewerAction::loopEndOnBeat:
+        case ViewerAction::loopClear:
+            viewer.loop = changeLoop(viewer.loop, action, clockTick());
+            viewer.redrawWanted = true;
+            break;
         case ViewerAction::quit: viewer.quit = true; break;
         case ViewerAction::zap:
         case ViewerAction::none: break;
     }
-}
-
-// Everything a scene holds on the GPU: its vertex arrays with their attribute
-// buffers, and its textures (each mesh has its own).
-void releaseScene(Scene* scene) {
-    for (SceneMesh& mesh : scene->meshes) {
-        glBindVertexArray(mesh.vertexArray);
-        for (GLuint location = 0; location < 5; ++location) {
-            GLint buffer = 0;
-            glGetVertexAttribiv(location, GL_VERTEX_ATTRIB_ARRAY_BUFFER_BINDING, &buffer);
-            const GLuint name = static_cast<GLuint>(buffer);
-            if (name != 0) glDeleteBuffers(1, &name);
-        }
-        glBindVertexArray(0);
-        glDeleteVertexArrays(1, &mesh.vertexArray);
-        const GLuint textures[3] = {mesh.colorTexture, mesh.normalTexture, mesh.heightTexture};
-        glDeleteTextures(3, textures);
-    }
-    delete scene;
-}
-
-// Both scene files again, as start-up loads them; the new scenes replace the
-// old ones only when both loaded, so a half-written file changes nothing.
-void reloadScenes() {
-    Scene* main = new Scene();
-    Scene* street = new Scene();
-    const bool mainLoaded = main->loadScene("scene/main2.DAE");
-    const bool streetLoaded = street->loadScene("scene/StreetScene.DAE");
-    if (!mainLoaded || !streetLoaded) {
-        releaseScene(main);
-        releaseScene(street);
-        std::cout << "Scenes could not be loaded again: the ones shown stay." << std::endl;
-        return;
-    }
-    releaseScene(mainScene);
-    releaseScene(streetScene);
-    mainScene = main;
-    streetScene = street;
-    std::cout << "Scenes loaded again at tick " << wholeTick(viewer.held.run.timelineTicks) << "." << std::endl;
-    viewer.redrawWanted = true;
 }
 
 void lookAtFiles() {
@@ -327,7 +344,20 @@ void lookAtFiles() {
         viewer.lastPlayWall = wallClock();
     }
     if (foldersChanged(viewer.content)) {
-        reloadScenes();
+        if (reloadScenes()) {
+            std::cout << "Scenes loaded again at tick " << wholeTick(viewer.held.run.timelineTicks) << "." << std::endl;
+            viewer.redrawWanted = true;
+        }
+        viewer.lastPlayWall = wallClock();
+    }
+    if (foldersChanged(viewer.music)) {
+        if (reloadMusic(viewer.clockSeconds)) {
+            takeWaveform(viewerAudio.track);
+            std::cout << kMusicPath << " loaded again at tick " << clockTick() << "." << std::endl;
+            viewer.redrawWanted = true;
+        } else {
+            std::cout << kMusicPath << " could not be loaded again: the music heard stays." << std::endl;
+        }
         viewer.lastPlayWall = wallClock();
     }
 }
@@ -340,6 +370,10 @@ void showTitle() {
     info.speedStep = viewer.speedStep;
     info.paused = viewer.paused;
     info.frameMilliseconds = viewer.frameMilliseconds;
+    info.sound = viewerAudio.sound;
+    info.musicSeconds = musicSeconds();
+    info.muted = viewerAudio.muted;
+    info.loop = viewer.loop;
     const std::string title = windowTitle(info);
     if (title == viewer.title) return;
     viewer.title = title;
@@ -353,6 +387,10 @@ void playOn() {
     const double step = std::min(now - viewer.lastPlayWall, kLongestPlayStep) * speedFactor(viewer.speedStep);
     viewer.lastPlayWall = now;
     const double last = tickSeconds(lastTick());
+    if (reachesLoopEnd(viewer.loop, viewer.clockSeconds, std::min(viewer.clockSeconds + step, last))) {
+        seekTo(viewer.loop.start, false);
+        return;
+    }
     if (viewer.clockSeconds >= last) {
         viewer.paused = true;
         std::cout << "The end of the run: paused at tick " << clockTick() << "." << std::endl;
@@ -375,19 +413,23 @@ int main(int argc, char** argv) {
         std::cout << "tarnwick_viewer: cannot enter " << viewer.options.runDir << std::endl;
         return 2;
     }
-    setenv("ALSOFT_DRIVERS", "null", 1);
-
     openDemoWindow();  // ends the process with code 1 when there is no GL context
     viewer.windowPresent = platform.present;
     platform.readClock = virtualClock;
     platform.present = viewerPresent;
     glfwSetKeyCallback(demoWindow, onKey);
     glfwSetWindowRefreshCallback(demoWindow, onRefresh);
+    glfwSetMouseButtonCallback(demoWindow, onMouseButton);
+    glfwSetCursorPosCallback(demoWindow, onCursor);
 
     if (!startDemo()) return 1;
+    startViewerAudio();
+    createTimelineStrip();
+    takeWaveform(viewerAudio.track);
     viewer.shaderFiles = filesBelow("shaders", {".vert", ".frag"});
     viewer.shaders = watchFolders({"shaders"}, {".vert", ".frag"});
     viewer.content = watchFolders({"scene", "tex"});
+    viewer.music = watchFolders({"sound"}, {".mp3"});
 
     if (viewer.options.startTick >= 0) {
         viewer.paused = true;
@@ -406,6 +448,10 @@ int main(int argc, char** argv) {
             if (!viewer.quit) act(action);
         }
         if (viewer.quit) break;
+        if (viewer.dragTick >= 0) {
+            seekTo(viewer.dragTick, false);
+            viewer.dragTick = -1;
+        }
 
         if (!viewer.paused) {
             playOn();
@@ -415,6 +461,12 @@ int main(int argc, char** argv) {
         } else {
             glfwWaitEventsTimeout(kLookSeconds / 4);
         }
+        // Where the music should stand now: the picture's time plus what has
+        // passed since that picture's clock reading.
+        const double speed = speedFactor(viewer.speedStep);
+        const double sinceFrame = viewer.paused ? 0.0 : (wallClock() - viewer.lastPlayWall) * speed;
+        followPicture(viewer.clockSeconds + sinceFrame, !viewer.paused, speed,
+                      viewer.frameMilliseconds / 1000.0 * speed);
         showTitle();
     }
 
@@ -422,6 +474,7 @@ int main(int argc, char** argv) {
         std::cout << "Played " << viewer.framesPlayed << " frames, " << viewer.secondsPlayed * 1000.0 / viewer.framesPlayed
                   << " ms each: " << viewer.framesPlayed / viewer.secondsPlayed << " frames/s" << std::endl;
     }
+    closeViewerAudio();
     closeMusic();
     return 0;
 }
