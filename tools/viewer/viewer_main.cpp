@@ -168,8 +168,17 @@ void onCursor(GLFWwindow*, double x, double y) {
     if (viewer.dragging) pointTo(x, y);
 }
 
+// Keys pressed while paused are the viewer's. GLFW keeps a released key
+// reading "pressed" until it is polled, so that the demo never loses a tap:
+// read them off before the demo's own poll, or the first frame drawn after
+// them (a step, a seek, playing on) would toggle M and B once more.
+void forgetPausedKeys() {
+    for (int key : {kKeyEscape, kKeyM, kKeyB, kKeyZ}) platform.readKey(key);
+}
+
 // One frame of the demo, exactly as the demo runs it, at this clock reading.
 void playFrame(double seconds) {
+    if (viewer.paused) forgetPausedKeys();
     viewer.clockSeconds = seconds;
     const double begin = wallClock();
     const bool goesOn = runFrame();
@@ -275,6 +284,7 @@ void act(ViewerAction action) {
         case ViewerAction::togglePause:
             viewer.paused = !viewer.paused;
             viewer.lastPlayWall = wallClock();
+            if (!viewer.paused) forgetPausedKeys();
             break;
         case ViewerAction::stepForward: {
             // On from the present state, so a step after a seek is the
