@@ -5,8 +5,10 @@
 // (w): the warm light that falls there from the lamps around, or the shade at
 // the foot of something standing close by. A corner's w is interpolated over
 // its triangle, so big flat triangles near a lamp or a foot are first cut
-// into small ones; far from them, the cut stops and w is 0 on every edge
-// where small triangles meet big ones, so nothing shows the seam.
+// into smaller ones; the cut reaches as far as the light or shade does, so
+// where small triangles meet big ones w has fallen to 0 and no seam shows.
+// Every small triangle costs a software rasteriser its setup, so the cuts
+// are as coarse as a smooth pool allows.
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
@@ -15,6 +17,11 @@
 #include "scene_model.h"
 
 namespace {
+
+const float kLampEdge = 90.0f;    // longest edge left in a lamp's pool on the ground (twice that on walls)
+const int kMostCuts = 16;
+const float kShadeDepth = 0.75f;  // how much of the night's light the very foot of a thing loses
+const float kBrightest = 10.0f;   // w close to a lamp
 
 // Parts whose big flat triangles a pool of light or a small shade would
 // smear: the ground, the pavements and the walls.
@@ -49,11 +56,6 @@ float farthestInBox(Vec3 p, Vec3 lo, Vec3 hi) {
     float dz = std::fmax(std::fabs(p.z - lo.z), std::fabs(p.z - hi.z));
     return std::sqrt(dx * dx + dy * dy + dz * dz);
 }
-
-const float kLampEdge = 90.0f;
-const int kMostCuts = 16;
-const float kShadeDepth = 0.75f;  // w at the very foot of a thing
-const float kBrightest = 10.0f;   // w close to a lamp
 
 float distanceToBox(Vec3 p, Vec3 lo, Vec3 hi) {
     float dx = std::fmax(std::fmax(lo.x - p.x, p.x - hi.x), 0.0f);
