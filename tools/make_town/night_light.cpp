@@ -118,9 +118,11 @@ void cutTriangle(const Corner& a, const Corner& b, const Corner& c, const std::v
 // The footings near a point, found through a grid over the ground plan.
 struct FootingGrid {
     static constexpr float kCell = 100.0f;
-    std::unordered_map<std::int64_t, std::vector<int>> cells;
+    std::unordered_map<std::uint64_t, std::vector<int>> cells;
 
-    static std::int64_t key(int i, int j) { return (static_cast<std::int64_t>(i) << 32) ^ static_cast<std::uint32_t>(j); }
+    static std::uint64_t key(int i, int j) {
+        return (static_cast<std::uint64_t>(static_cast<std::uint32_t>(i)) << 32) | static_cast<std::uint32_t>(j);
+    }
     static int cellOf(float x) { return static_cast<int>(std::floor(x / kCell)); }
 
     explicit FootingGrid(const std::vector<Footing>& footings) {
