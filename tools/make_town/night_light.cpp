@@ -158,12 +158,13 @@ float lampLight(const NightLighting& night, const Corner& c) {
         Vec3 d = lamp.position - c.position;
         float distanceSquared = dot(d, d);
         if (distanceSquared >= lamp.reach * lamp.reach || distanceSquared <= 0.0f) continue;
-        float facing = dot(c.normal, d) / std::sqrt(distanceSquared);
+        float distance = std::sqrt(distanceSquared);
+        float facing = dot(c.normal, d) / distance;
         if (facing <= 0.0f) continue;
-        float down = std::pow(std::fmax(d.z / std::sqrt(distanceSquared), 0.0f), lamp.downward);
+        float down = std::pow(std::fmax(d.z / distance, 0.0f), lamp.downward);
         // Faded out over the last sixth of the reach, so that the light ends
         // smoothly where the cut triangles give way to big ones.
-        float x = std::fmin(std::fmax((std::sqrt(distanceSquared) / lamp.reach - 0.85f) / 0.15f, 0.0f), 1.0f);
+        float x = std::fmin(std::fmax((distance / lamp.reach - 0.85f) / 0.15f, 0.0f), 1.0f);
         float fade = 1.0f - x * x * (3.0f - 2.0f * x);
         float nearSquared = lamp.near * lamp.near;
         sum += lamp.strength * facing * down * nearSquared / (nearSquared + distanceSquared) * fade;
@@ -171,15 +172,17 @@ float lampLight(const NightLighting& night, const Corner& c) {
     return sum;
 }
 
-// How much of the night's light is left after the shade of the footings near by (1: all).
-float openness(const NightLighting& night, const FootingGrid& grid, const Corner& c, const std::string& part) {
+// How much of the night's light is left after the shade of the footings near
+// by (1: all), on a corner of a part that is ground (or not) and that follows
+// the walls' feet (or not).
+float openness(const NightLighting& night, const FootingGrid& grid, const Corner& c, bool ground, bool wallFeet) {
     const std::vector<int>* near = grid.near(c.position);
     if (!near) return 1.0f;
     float open = 1.0f;
     for (int f : *near) {
         const Footing& k = night.footings[f];
-        if (k.shading == Shading::kWallFoot && !followsWallFeet(part)) continue;
-        if (k.shading == Shading::kItself && isCut(part)) continue;
+        if (k.shading == Shading::kWallFoot && !wallFeet) continue;
+        if (k.shading == Shading::kItself && ground) continue;
         float across = std::fmax(planDistance(c.position, k.a, k.b) - k.radius, 0.0f);
         float up = std::fmax(c.position.z - k.a.z, 0.0f);
         if (across >= k.shade || up >= k.shade) continue;
@@ -213,7 +216,8 @@ void bakeNightLight(SceneModel& model, std::size_t firstPart, std::size_t endPar
             continue;
         }
         std::vector<Corner>& corners = part.mesh.corners;
-        if (isCut(part.name)) {
+        const bool ground = isCut(part.name), wallFeet = followsWallFeet(part.name);
+        if (ground) {
             std::vector<Corner> cut;
             cut.reserve(corners.size());
             for (std::size_t k = 0; k + 2 < corners.size(); k += 3) {
@@ -226,7 +230,7 @@ void bakeNightLight(SceneModel& model, std::size_t firstPart, std::size_t endPar
             // light of the ground below it: eased into kBrightest, the way
             // an eye (and a film) takes a glare.
             float light = kBrightest * (1.0f - std::exp(-lampLight(night, c) / kBrightest));
-            float open = openness(night, grid, c, part.name);
+            float open = openness(night, grid, c, ground, wallFeet);
             // Shade dims the night and the lamps alike; the encoding keeps 0 for
             // "neither", so a corner far from both writes the file as before.
             c.w = open * (1.0f + light) - 1.0f;

@@ -89,15 +89,15 @@ void addLitWindows(MeshBuilder& panes, Vec3 a, Vec3 b, const UvScale& uv, const 
     float inset = kWindowFrame, bar = kGlazingBar;
     // Below an arch's spring only: a rectangle would light the wall above the arch's shoulders.
     float glassTop = o.arched ? o.top + 0.5f * (o.right - o.left) : o.top;
+    // Four panes between the frame, the upright bar and the transom.
+    const float cols[3] = {o.left + inset, 0.5f * (o.left + o.right), o.right - inset};
+    const float rows[3] = {glassTop + (o.arched ? 0.0f : inset), o.transom, o.bottom - inset};
     for (int storey = 0; storey + 1 < plan.storeys; ++storey) {  // from the top down
         for (int bay = firstBay; bay <= lastBay; ++bay) {
             float roll = hashUnit(plan.seed, static_cast<std::uint32_t>(side * 97 + storey * 13 + bay), 5);
             if (roll > 0.42f) continue;  // dark
             float dim = roll < 0.08f ? -0.55f : 0.0f;  // a drawn curtain
             bool figure = roll > 0.08f && roll < 0.12f;
-            float mid = 0.5f * (o.left + o.right);
-            float cols[3] = {o.left + inset, mid, o.right - inset};
-            float rows[3] = {glassTop + (o.arched ? 0.0f : inset), o.transom, o.bottom - inset};
             for (int r = 0; r < 2; ++r) {
                 for (int c = 0; c < 2; ++c) {
                     float s0 = cols[c] + (c == 1 ? bar : 0.0f), s1 = cols[c + 1] - (c == 0 ? bar : 0.0f);
