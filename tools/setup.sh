@@ -3,7 +3,8 @@
 
 # Debian packages the build, the content, the tests and every script under
 # tools/ need (ImageMagick and the DejaVu fonts: tools/contact_sheet.sh and the
-# icon; dpkg-dev and file: cpack's .deb, whose dependencies dpkg-shlibdeps derives).
+# icon; dpkg-dev and file: cpack's .deb, whose dependencies dpkg-shlibdeps derives;
+# help2man: the tools' manual pages, made from their --help).
 TARNWICK_PACKAGES=(
   build-essential cmake ninja-build pkg-config
   libglfw3-dev libglew-dev libgl1-mesa-dev libgl1-mesa-dri
@@ -14,7 +15,7 @@ TARNWICK_PACKAGES=(
   xdotool libx11-dev
   clang libclang-rt-dev
   imagemagick fonts-dejavu-core
-  dpkg-dev file
+  dpkg-dev file help2man
 )
 
 install_missing_packages() {

@@ -116,7 +116,7 @@ TEST(DemoRun, TheInstalledLauncherRunsFromAnyFolderAndThePackageHoldsTheInstallT
     EXPECT_EQ(inPackage, installed);
     for (const char* path : {"/usr/games/tarnwick", "/usr/games/tarnwick-capture", "/usr/games/tarnwick-viewer",
                              "/usr/lib/games/tarnwick/tarnwick", "/usr/share/games/tarnwick/scene/main2.DAE",
-                             "/usr/share/applications/tarnwick.desktop", "/usr/share/man/man6/tarnwick.6.gz",
+                             "/usr/share/applications/org.example.tarnwick.desktop", "/usr/share/man/man6/tarnwick.6.gz",
                              "/usr/share/icons/hicolor/256x256/apps/tarnwick.png"}) {
         EXPECT_EQ(inPackage.count(path), 1u) << path;
     }
