@@ -18,6 +18,12 @@ TARNWICK_PACKAGES=(
   dpkg-dev file help2man
 )
 
+# Only for a release, so ./run.sh and ./test.sh go without them: Debian's
+# package checker and the AppStream validator (tools/release.sh), and
+# headless Chromium for the release page's check (tools/check_page.sh).
+TARNWICK_RELEASE_PACKAGES=(lintian appstream)
+TARNWICK_PAGE_CHECK_PACKAGES=(chromium-headless-shell)
+
 install_missing_packages() {
   local missing=()
   local pkg
