@@ -20,9 +20,11 @@ wrapper_dir="$(mktemp -d)"
 trap 'rm -rf "$wrapper_dir"' EXIT
 # help2man reads "Usage:" and "or:" lines as the synopsis and names the page
 # after the file it runs, so it runs a stand-in of that name.
+# A program that fails stops the page, rather than leaving one without options.
 cat > "$wrapper_dir/$command" <<WRAPPER
 #!/bin/sh
-"$program" "\$@" | sed -e 's/^usage: /Usage: /' -e 's/^ \{2,\}\($(basename "$program") \)/  or:  \1/' \\
+help="\$("$program" "\$@")" || exit 1
+printf '%s\\n' "\$help" | sed -e 's/^usage: /Usage: /' -e 's/^ \{2,\}\($(basename "$program") \)/  or:  \1/' \\
   -e 's/$(basename "$program")/$command/g'
 WRAPPER
 chmod +x "$wrapper_dir/$command"
