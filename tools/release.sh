@@ -31,10 +31,12 @@ cp "$build"/packages/*.deb "$build"/packages/*.tar.gz "$dist/"
 # the screenshots' addresses are on the project's host, which the machine
 # that makes the release need not reach.
 deb="$(ls "$dist"/*.deb)"
-echo "lintian $(basename "$deb"):"
+echo "lintian on $(basename "$deb"):"
 lintian --info --pedantic --fail-on error,warning,info,pedantic "$deb"
+echo "lintian: no tag"
 deb_tree="$build/deb-tree"
 dpkg-deb -x "$deb" "$deb_tree"
+echo "appstreamcli on the metainfo file, then on the package's tree:"
 appstreamcli validate --no-net --strict --pedantic "$deb_tree"/usr/share/metainfo/*.metainfo.xml
 appstreamcli validate-tree --no-net --strict --pedantic "$deb_tree"
 
