@@ -4,6 +4,8 @@
 //
 // Run from the run folder (it reads shaders/, scene/, tex/ like the demo), with
 // a display: xvfb-run -a -s '-screen 0 1024x768x24' ./bench_frame
+// --size WxH times frames of another size, in a window of that size (give
+// the X server a screen at least that large: -screen 0 3840x2160x24).
 // Time inside the demo is virtual: the clock goes forward by a fixed step per
 // frame, so every run times the same camera positions.
 #include <GL/glew.h>
@@ -14,6 +16,7 @@
 #include <filesystem>
 #include <iomanip>
 #include <iostream>
+#include <string>
 #include <vector>
 
 #include "app/frame_loop.h"
@@ -127,12 +130,21 @@ PassTimes timePasses() {
 
 }  // namespace
 
-int main() {
+int main(int argc, char** argv) {
+    DemoOptions window;
+    std::string error;
+    const std::vector<std::string> args(argv + 1, argv + argc);
+    if (!args.empty() && (args.size() != 2 || args[0] != "--size" ||
+                          !parseFrameSize(args[1], kMaxWindowWidth, kMaxWindowHeight, window.windowSize, error))) {
+        std::cout << "usage: bench_frame [--size WxH]" << (error.empty() ? "" : "\n" + error) << std::endl;
+        return 2;
+    }
+    window.sizeGiven = !args.empty();
     if (!std::filesystem::exists("shaders/PVL_Tex.vert")) {
         std::cout << "Run bench_frame from the run folder (shaders/, scene/, tex/)." << std::endl;
         return 1;
     }
-    openDemoWindow();
+    openDemoWindow(window);
     useVirtualTime();
     if (!startDemo()) return 1;
 
@@ -148,7 +160,7 @@ int main() {
         passMs[i] = timePasses();
     }
 
-    std::cout << "\nFrame times at " << kFrameWidth << " x " << kFrameHeight << " on " << glGetString(GL_RENDERER)
+    std::cout << "\nFrame times at " << frameSize.width << " x " << frameSize.height << " on " << glGetString(GL_RENDERER)
               << "\n" << std::fixed;
     std::cout << std::setw(26) << "" << std::setw(10) << "mean ms" << std::setw(8) << "fps" << std::setw(9)
               << "x floor" << std::setw(11) << "median ms" << std::setw(9) << "x floor" << "\n";

@@ -11,10 +11,10 @@
 // glow, and they glow in their own colour.
 //
 // The glow is wide but cheap because the blurs work on a coarse mip level of
-// the bright image, which the pass generates each frame: level 3, 8 pixels per
-// texel. A box average like that would tie the glow to an 8-pixel grid, and a
-// small light moving slowly would make its halo jump from one box to the
-// next. So the bright pass spreads each pixel over a sparse 8 x 8 pattern
+// the bright image, which the pass generates each frame: at the designed
+// 1024 x 768, level 3, 8 pixels per texel. A box average like that would tie
+// the glow to an 8-pixel grid, and a small light moving slowly would make its
+// halo jump from one box to the next. So the bright pass spreads each pixel over a sparse 8 x 8 pattern
 // (four lookups, two pixels apart in both directions): a light then passes
 // its weight from one box to the next a quarter at a time as it moves, and a
 // cubic B-spline over four boxes smooths what is left into a round halo.
@@ -25,6 +25,16 @@
 // and constant over each band. The vertical blur reads that output in the
 // pixel's own column at the centres of four bands, with the same weights.
 //
+// At other sizes the glow keeps its size in the picture: everything above is
+// measured in pixels of the designed 4:3 picture at the frame's centre (768
+// rows, or 1024 columns for frames narrower than 4:3), so at 1920 x 1080 a
+// step of the blur spans 8 x 1080 / 768 = 11.25 pixels. The blurs then run on
+// the first level whose texels are at least that large (level 4 there, 16
+// pixels), with the B-spline's knots closer than a texel (0.7 of one); its
+// four weights are normalised, since a spline sampled off its knots does not
+// sum to one. The sparse pattern of the bright pass spreads over that level's
+// texels. The vertex shader works out the level and the spacing.
+//
 // The software rasteriser this must run well on executes every line of a
 // shader whatever the uniforms say (both sides of an `if`, and a loop's body
 // at least once), so the three draws share one straight path: four lookups of
@@ -34,13 +44,22 @@
 // the same four lookups read the scene's sparse pattern.
 
 in vec2 uv;
+// From the vertex shader, all of them set by the frame's size alone: the
+// blurs' level, its texel in pixels and one over that, texels per knot of
+// the spline, the level's whole texels across and down, and the bright
+// pass's step. Integer division and division are costly per pixel on a
+// software rasteriser; shifts and products by these are not.
+flat in int blurLevel;
+flat in int texel;
+flat in float perTexel;
+flat in float perKnot;
+flat in vec2 texels;
+flat in int spread;
 
 uniform sampler2D texColor;
 uniform sampler2D texThresh;
 uniform int threshold;
 uniform int horizontal;
-uniform float width;   // target size in pixels; still 0 in the very first bright pass,
-uniform float height;  // which does not need them
 
 out vec4 fragColor;
 
@@ -52,14 +71,20 @@ const float kGlowRange = 6.0;
 const float kBrightRange = 4.0;
 const float kGlowStrength = 1.6;
 
-const int kLevel = 3;
-const int kTexel = 8;  // pixels per texel of kLevel
 
-// Uniform cubic B-spline weights for the four texels around a position whose
-// fractional part is f (texels -1, 0, +1, +2).
-vec4 bSpline(float f) {
-    float g = 1.0 - f;
-    return vec4(g * g * g, 4.0 - 6.0 * f * f + 3.0 * f * f * f, 4.0 - 6.0 * g * g + 3.0 * g * g * g, f * f * f) / 6.0;
+// Cubic B-spline weights for the four texels around a position whose
+// fractional part is f (texels -1, 0, +1, +2), with perKnot texels to a
+// knot of the spline (at least 1), normalised: a spline sampled off its
+// knots does not sum to one. At the designed size (perKnot 1, and f a whole
+// number of sixteenths, as pixel centres over 8 are) every step is exact,
+// and the weights are the uniform spline's own: (1-f)^3, 4 - 6f^2 + 3f^3, ...
+// over 6.
+vec4 bSpline(float f, float perKnot) {
+    vec4 d = abs(vec4(f + 1.0, f, f - 1.0, f - 2.0) * perKnot);
+    vec4 outer = max(2.0 - d, 0.0);
+    vec4 inner = 4.0 - 6.0 * d * d + 3.0 * d * d * d;
+    vec4 w = mix(outer * outer * outer, inner, lessThan(d, vec4(1.0)));
+    return w / max(dot(w, vec4(1.0)), 1e-6);
 }
 
 // The scene shader's filmic curve (linear light in, display values out).
@@ -81,22 +106,21 @@ void main() {
     bool alongX = horizontal == 1;
 
     // The four taps: in the bright pass, four pixels of the sparse pattern
-    // round the pixel; in the blurs, four texels along x on level 3
+    // round the pixel; in the blurs, four texels along x on the blur's level
     // (horizontal), or down the pixel's column through the band centres
-    // (vertical), weighted by their distance in texels of level 3.
-    vec2 texels = floor(vec2(width, height) / float(kTexel));
-    float position = (alongX ? gl_FragCoord.x : gl_FragCoord.y) / float(kTexel) - 0.5;
+    // (vertical), weighted by their distance in texels of that level.
+    float position = (alongX ? gl_FragCoord.x : gl_FragCoord.y) * perTexel - 0.5;
     float base = floor(position);
-    vec4 w = bSpline(position - base);
+    vec4 w = bSpline(position - base, perKnot);
     int last = max(int(alongX ? texels.x : texels.y) - 1, 0);
     ivec4 taps = clamp(ivec4(int(base)) + ivec4(-1, 0, 1, 2), 0, last);
-    int band = clamp(pixel.y / kTexel, 0, max(int(texels.y) - 1, 0));
+    int band = clamp(pixel.y >> blurLevel, 0, max(int(texels.y) - 1, 0));
     ivec2 size = textureSize(texThresh, 0);
-    ivec4 sx = clamp(pixel.x + ivec4(-3, -1, 1, 3), 0, size.x - 1);
-    ivec4 sy = clamp(pixel.y + ivec4(1, -3, 3, -1), 0, size.y - 1);
+    ivec4 sx = clamp(pixel.x + ivec4(-3, -1, 1, 3) * spread, 0, size.x - 1);
+    ivec4 sy = clamp(pixel.y + ivec4(1, -3, 3, -1) * spread, 0, size.y - 1);
     ivec4 bx = bright ? sx : (alongX ? taps : ivec4(pixel.x));
-    ivec4 by = bright ? sy : (alongX ? ivec4(band) : taps * kTexel + kTexel / 2);
-    int level = alongX && !bright ? kLevel : 0;
+    ivec4 by = bright ? sy : (alongX ? ivec4(band) : (taps << blurLevel) + (texel >> 1));
+    int level = alongX && !bright ? blurLevel : 0;
     vec4 t0 = texelFetch(texThresh, ivec2(bx.x, by.x), level);
     vec4 t1 = texelFetch(texThresh, ivec2(bx.y, by.y), level);
     vec4 t2 = texelFetch(texThresh, ivec2(bx.z, by.z), level);

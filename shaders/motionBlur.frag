@@ -25,8 +25,11 @@ uniform mat4 prevVpMatrix;    // previous frame's projection * view * model
 
 out vec4 fragColor;
 
-// Longest streak in pixels: a fast turn or the first frame's jump would
-// otherwise smear the picture beyond recognition.
+// Lengths in pixels of the designed 4:3 picture at the frame's centre (768
+// rows, or 1024 columns when the frame is narrower than 4:3), scaled to the
+// frame's pixels: a streak covers the same share of the picture at every size.
+// Longest streak: a fast turn or the first frame's jump would otherwise smear
+// the picture beyond recognition.
 const float kMaxStreak = 40.0;
 const float kPixelsPerSample = 3.0;
 const int kMaxSamples = 14;
@@ -50,6 +53,8 @@ vec3 sampleAt(vec2 from, vec2 step, int i) { return texelFetch(texColor, ivec2(f
 void main() {
     ivec2 pixel = ivec2(gl_FragCoord.xy);
     ivec2 size = textureSize(texColor, 0);
+    float scale = min(float(size.y) / 768.0, float(size.x) / 1024.0);  // 1 at the designed size
+    float maxStreak = kMaxStreak * scale;
     float depth = texelFetch(texDepth, pixel, 0).r;
     vec4 clip = vec4(uv * 2.0 - 1.0, depth * 2.0 - 1.0, 1.0);
     vec4 world = ivpMatrix * clip;
@@ -60,17 +65,17 @@ void main() {
     // Points that were behind the previous camera, and singular matrices, have
     // no meaningful motion; nor has rounding noise of the two matrices.
     float streak = length(motion);
-    if (previous.w <= 0.0 || isnan(streak) || isinf(streak) || streak < kMinStreak) {
+    if (previous.w <= 0.0 || isnan(streak) || isinf(streak) || streak < kMinStreak * scale) {
         motion = vec2(0.0);
         streak = 0.0;
     }
-    if (streak > kMaxStreak) motion *= kMaxStreak / streak;
+    if (streak > maxStreak) motion *= maxStreak / streak;
 
     // Centred on the pixel, so a moving edge smears both ways like a shutter.
     // The targets wrap, so samples are kept inside the picture instead of
     // picking up the opposite edge: the streak's two ends are held inside it,
     // and every sample on the line between them is then inside too.
-    int samples = clamp(int(ceil(min(streak, kMaxStreak) / kPixelsPerSample)) + 1, 1, kMaxSamples);
+    int samples = clamp(int(ceil(min(streak, maxStreak) / (kPixelsPerSample * scale))) + 1, 1, kMaxSamples);
     vec2 from = clamp(gl_FragCoord.xy - 0.5 * motion, vec2(0.0), vec2(size - 1));
     vec2 to = clamp(gl_FragCoord.xy + 0.5 * motion, vec2(0.0), vec2(size - 1));
     vec2 step = (to - from) / float(max(samples - 1, 1));

@@ -1,5 +1,7 @@
 #include "app/frame_loop.h"
 
+#include <GL/glew.h>
+
 #include <algorithm>
 #include <iostream>
 
@@ -8,11 +10,14 @@
 #include "audio/music_player.h"
 #include "camera/camera_rig.h"
 #include "camera/path_data.h"
+#include "platform/frame_size.h"
 #include "platform/platform.h"
 #include "platform/run_state.h"
 #include "render/bloom_pass.h"
 #include "render/composite.h"
+#include "render/frame_matrices.h"
 #include "render/motion_blur_pass.h"
+#include "render/render_targets.h"
 #include "render/scene_pass.h"
 
 double virtualSeconds = 0.0;
@@ -70,6 +75,16 @@ void drawFrame() {
     if (runState.bloomEnabled) drawBloomPass();
     if (runState.motionBlurEnabled) drawMotionBlurPass();
     composeAndPresent();
+}
+
+void resizeFrame(int width, int height) {
+    if (width <= 0 || height <= 0) return;
+    if (width == frameSize.width && height == frameSize.height) return;
+    frameSize = FrameSize{width, height};
+    resizeRenderTargets();
+    glViewport(0, 0, width, height);
+    cameraRig.resize(width, height);
+    reprojectLastFrame(frameMatrices, cameraRig.projMatrix);
 }
 
 void useVirtualTime() {

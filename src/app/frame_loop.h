@@ -23,6 +23,14 @@ bool runFrame();
 // else moves; the viewer draws a paused frame again with it.
 void drawFrame();
 
+// The frame's size changed (a window resized, full screen on or off): the
+// render targets get new storage, the viewport and the camera's projection
+// follow, and the motion blur's last frame is seen through the new
+// projection, so the next frame is drawn whole at the new size, neither
+// stretched nor streaked. One call does it all; a size of 0 (a window
+// minimised) or the size already in use changes nothing.
+void resizeFrame(int width, int height);
+
 // Virtual time, for the tests, the benchmark and the capture tool: from here
 // on the platform's clock reads virtualSeconds, which moves only when they
 // move it, no key is ever pressed and the window never closes. present is

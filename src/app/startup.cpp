@@ -18,7 +18,7 @@ void startUp() {
     glEnable(GL_DEPTH_TEST);
     glEnable(GL_CULL_FACE);
     glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
-    glViewport(0, 0, kFrameWidth, kFrameHeight);
+    glViewport(0, 0, frameSize.width, frameSize.height);
 
     mainScene = new Scene();
     streetScene = new Scene();

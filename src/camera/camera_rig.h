@@ -21,12 +21,22 @@ struct CameraRig {
     Mat4 viewMatrix;  // identity until the first update
     Mat4 projMatrix;  // identity until the first update
 
-    // The fixed frame size as viewport (not read from the window), identity
+    // The frame's size as viewport (platform/frame_size.h: the designed
+    // 1024 × 768 unless an option or the window says otherwise), identity
     // matrices, path clock started.
     void init();
-    // Advances the path; rebuilds the view (up +Z) and the 60° projection.
+    // Advances the path; rebuilds the view (up +Z) and the projection.
     void update();
+    // A new frame size: the viewport, and the projection made again at once,
+    // so that the frame drawn next is not stretched.
+    void resize(int32_t width, int32_t height);
 };
+
+// The camera's projection for a viewport of this size: 60° vertically at 4:3
+// and wider (wider frames show more at the sides), and 4:3's horizontal field
+// when narrower (more shows above and below), so the designed 4:3 picture is
+// always whole at the centre. Near plane 1, far plane 10000.
+Mat4 cameraProjection(int32_t width, int32_t height);
 
 // Payload: the light's position.
 struct LightRig {

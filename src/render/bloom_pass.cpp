@@ -7,16 +7,11 @@
 #include "shading/programs.h"
 #include "shading/shader_bindings.h"
 
-namespace {
-
-constexpr float kTargetWidth = static_cast<float>(kFrameWidth);
-constexpr float kTargetHeight = static_cast<float>(kFrameHeight);
-
-}  // namespace
-
 void drawBloomPass() {
     const UniformLocations& u = uniformLocations;
     const RenderTargets& t = renderTargets;
+    const float targetWidth = static_cast<float>(frameSize.width);
+    const float targetHeight = static_cast<float>(frameSize.height);
     glUseProgram(bloomProgram.name);
     glBindVertexArray(t.quadVertexArray);
 
@@ -37,8 +32,8 @@ void drawBloomPass() {
     glUniform1i(u.texThresh, kFirstTextureUnit);
     glUniform1i(u.threshold, 0);
     glUniform1i(u.horizontal, 1);
-    glUniform1f(u.width, kTargetWidth);
-    glUniform1f(u.height, kTargetHeight);
+    glUniform1f(u.width, targetWidth);
+    glUniform1f(u.height, targetHeight);
     glDrawBuffer(GL_COLOR_ATTACHMENT1);
     glClear(GL_COLOR_BUFFER_BIT);
     drawFullScreenQuad();
@@ -53,8 +48,8 @@ void drawBloomPass() {
     glUniform1i(u.bloomTexColor, kSecondTextureUnit);
     glUniform1i(u.threshold, 0);
     glUniform1i(u.horizontal, 0);
-    glUniform1f(u.width, kTargetWidth);
-    glUniform1f(u.height, kTargetHeight);
+    glUniform1f(u.width, targetWidth);
+    glUniform1f(u.height, targetHeight);
     glDrawBuffer(GL_COLOR_ATTACHMENT2);
     glClear(GL_COLOR_BUFFER_BIT);
     drawFullScreenQuad();

@@ -12,10 +12,10 @@
 namespace {
 
 // The zap's shake, one entry per frame after the zap, in pixels of the
-// targets' width.
+// designed 1024-pixel width; the composite's shader scales it to the frame.
 constexpr float kZapOffsets[] = {10, 20, 80, 85, 90, 15, 10, -15, -10};
 constexpr int kZapFrames = sizeof kZapOffsets / sizeof kZapOffsets[0];
-// One pixel in texture coordinates; a power of two, so exact.
+// One designed pixel in texture coordinates; a power of two, so exact.
 constexpr float kPixel = 1.0f / static_cast<float>(kFrameWidth);
 
 }  // namespace

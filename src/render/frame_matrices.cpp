@@ -16,3 +16,9 @@ void updateFrameMatrices(FrameMatrices& frame, const Mat4& view, const Mat4& pro
     frame.inverseModelViewProjection = inverse(frame.modelViewProjection);
     frame.normalMatrix = mat3FromMat4(transpose(inverse(frame.modelView)));
 }
+
+void reprojectLastFrame(FrameMatrices& frame, const Mat4& projection) {
+    if (!frame.hasPreviousFrame) return;
+    frame.projection = projection;
+    frame.modelViewProjection = multiply(multiply(frame.projection, frame.view), frame.model);
+}

@@ -23,3 +23,9 @@ extern FrameMatrices frameMatrices;
 // moves the last frame's combined matrix into previousModelViewProjection.
 // The very first frame has no previous one: it compares with itself.
 void updateFrameMatrices(FrameMatrices& frame, const Mat4& view, const Mat4& projection, Vec3 centroid);
+
+// The projection changed with the frame's size: the last frame's combined
+// matrix is made again as the new projection would have made it, so the next
+// frame's motion blur sees only how the camera moved, not how the frame's
+// shape changed. Nothing to do before the first frame.
+void reprojectLastFrame(FrameMatrices& frame, const Mat4& projection);

@@ -19,13 +19,23 @@ const float kQuadCorners[8] = {
     -1.0f, 1.0f,
 };
 
+// Storage at the frame's size for the colour or depth target bound on the active unit.
+void storeColorTexture() {
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, frameSize.width, frameSize.height, 0, GL_RGBA,
+                 GL_UNSIGNED_BYTE, nullptr);
+}
+
+void storeDepthTexture() {
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_DEPTH_COMPONENT, frameSize.width, frameSize.height, 0,
+                 GL_DEPTH_COMPONENT, GL_FLOAT, nullptr);
+}
+
 // Filters and storage for one colour target; it stays bound for the caller.
 void allocateColorTexture(GLuint texture) {
     glBindTexture(GL_TEXTURE_2D, texture);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
-    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, kFrameWidth, kFrameHeight, 0, GL_RGBA,
-                 GL_UNSIGNED_BYTE, nullptr);
+    storeColorTexture();
 }
 
 void attach(GLenum attachment, GLuint texture) {
@@ -71,8 +81,7 @@ void createRenderTargets() {
     glBindTexture(GL_TEXTURE_2D, t.sceneDepthTexture);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
-    glTexImage2D(GL_TEXTURE_2D, 0, GL_DEPTH_COMPONENT, kFrameWidth, kFrameHeight, 0,
-                 GL_DEPTH_COMPONENT, GL_FLOAT, nullptr);
+    storeDepthTexture();
     glBindTexture(GL_TEXTURE_2D, 0);
 
     glBindFramebuffer(GL_FRAMEBUFFER, t.sceneFramebuffer);
@@ -97,6 +106,20 @@ void createRenderTargets() {
     }
 
     glBindFramebuffer(GL_FRAMEBUFFER, 0);
+}
+
+void resizeRenderTargets() {
+    const RenderTargets& t = renderTargets;
+    // New storage for the same names: the framebuffers keep their
+    // attachments, and the bloom's extra levels are made anew each frame.
+    for (GLuint texture : {t.sceneColorTexture, t.motionBlurTexture, t.bloomThresholdTexture,
+                           t.bloomHorizontalTexture, t.bloomResultTexture}) {
+        glBindTexture(GL_TEXTURE_2D, texture);
+        storeColorTexture();
+    }
+    glBindTexture(GL_TEXTURE_2D, t.sceneDepthTexture);
+    storeDepthTexture();
+    glBindTexture(GL_TEXTURE_2D, 0);
 }
 
 void drawFullScreenQuad() { glDrawArrays(GL_TRIANGLE_FAN, 0, 4); }

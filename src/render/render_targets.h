@@ -2,8 +2,8 @@
 //
 // A frame reaches the window only through post-processing, so the scene, the
 // bloom and the motion blur each draw into textures of their own. All of them
-// have the window's size (platform/frame_size.h), which cannot change: they
-// are made once at start-up and never re-created.
+// have the frame's size (platform/frame_size.h): they are made once at
+// start-up, and only a change of that size gives them new storage.
 //
 //   framebuffer            attachments
 //   sceneFramebuffer       colour 0 sceneColorTexture, depth sceneDepthTexture
@@ -41,6 +41,11 @@ extern RenderTargets renderTargets;
 // bound, no texture on unit 0 and the quad's buffer on GL_ARRAY_BUFFER.
 // Requires a current OpenGL 3.2 context.
 void createRenderTargets();
+
+// Gives the six textures new storage at frameSize, keeping their names,
+// filters and attachments (their contents are undefined until the next
+// frame draws them). Leaves no texture bound on the active unit.
+void resizeRenderTargets();
 
 // One draw of the quad as a triangle fan. The caller binds quadVertexArray
 // first (once per pass) and vertex array 0 after the pass.

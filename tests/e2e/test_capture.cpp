@@ -1,6 +1,7 @@
 // The capture tool run for real on the run folder: its frames are the demo's
 // frames, they repeat exactly, skipping ahead changes nothing, and its video
-// holds the picture and the music, in step and of the right length.
+// holds the picture and the music, in step and of the right length, in the
+// colours its tags say.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -59,6 +60,14 @@ TEST(Capture, EglFramesAreTheDemoWindowsFrames) {
     ProcessResult a = capture(eglArgs);
     ASSERT_TRUE(a.exited && a.exitCode == 0) << a.output;
     EXPECT_NE(a.output.find("Capture context: EGL"), std::string::npos) << a.output;
+    // A GPU when there is one; where the devices are all software (this
+    // floor machine), the software rasteriser, named as such.
+    ProcessResult devices = capture({"--list-devices"}, 30);
+    ASSERT_TRUE(devices.exited && devices.exitCode == 0) << devices.output;
+    EXPECT_NE(devices.output.find("0: "), std::string::npos) << devices.output;
+    const bool hasHardware = devices.output.find(": hardware") != std::string::npos;
+    EXPECT_NE(a.output.find(hasHardware ? "(hardware)" : "(software)"), std::string::npos)
+        << devices.output << a.output;
 
     std::vector<std::string> windowArgs = moments;
     windowArgs.insert(windowArgs.end(), {"--context", "glfw", "--out", window});
@@ -168,6 +177,67 @@ TEST(Capture, VideoHoldsPictureAndMusicInStep) {
     EXPECT_LE(std::abs(bestLag), rate / 100) << "music off by " << bestLag * 1000.0 / rate << " ms";
 }
 
+// A player reads the colours back with the matrix and range the stream is
+// tagged with, so a stream converted with another matrix than its tag says
+// shows every saturated colour shifted. Most of the night picture is nearly
+// grey, where the matrices agree, and a mean over the whole frame hides the
+// shift: the frame is compared with the capture's PNG block by block. It is
+// read back as floats, as the tags say: ffmpeg's own 8-bit output from 4:2:0
+// rounds down, a level below the float value on flat colours.
+TEST(Capture, AVideoFrameReadAsItsTagsSayHasTheCapturesColours) {
+    std::string dir = makeScratchDir("capture-colours");
+    std::string video = dir + "/one.mp4";
+    // The armillary sphere before a yellow wall with lit windows; one frame,
+    // which the encoder codes whole.
+    ProcessResult png = capture({"--quiet", "--fps", "25", "--ticks", "1600", "--out", dir});
+    ASSERT_TRUE(png.exited && png.exitCode == 0) << png.output;
+    ProcessResult clip = capture({"--quiet", "--fps", "25", "--start", "1600", "--end", "1602", "--out", video});
+    ASSERT_TRUE(clip.exited && clip.exitCode == 0) << clip.output;
+    auto tag = [&](const std::string& entry) {
+        std::string value = shellOutput("ffprobe -v error -select_streams v -show_entries stream=" + entry +
+                                        " -of csv=p=0 '" + video + "'");
+        return value.substr(0, value.find('\n'));
+    };
+    const std::string planesPath = dir + "/frame.gbrpf32";
+    shellOutput("ffmpeg -v error -y -i '" + video + "' -vf zscale=matrixin=" + tag("color_space") +
+                ":rangein=" + tag("color_range") + ",format=gbrpf32le -frames:v 1 -f rawvideo '" + planesPath + "'");
+
+    const FrameImage captured = load(dir + "/tick_01600.png");
+    const std::string planes = readFile(planesPath);
+    const size_t pixels = static_cast<size_t>(captured.width) * captured.height;
+    ASSERT_EQ(planes.size(), pixels * 3 * sizeof(float)) << "the video's frame is not the capture's size";
+    std::vector<float> values(pixels * 3);
+    std::memcpy(values.data(), planes.data(), planes.size());
+    const size_t planeOf[3] = {2, 0, 1};  // red, green, blue in the order green, blue, red
+    const int block = 128;
+    double worst = 0.0;
+    std::string where;
+    for (int by = 0; by + block <= captured.height; by += block) {
+        for (int bx = 0; bx + block <= captured.width; bx += block) {
+            for (int c = 0; c < 3; ++c) {
+                double inPng = 0.0, inVideo = 0.0;
+                for (int y = by; y < by + block; ++y) {
+                    for (int x = bx; x < bx + block; ++x) {
+                        const size_t at = static_cast<size_t>(y) * captured.width + x;
+                        inPng += captured.rgb[at * 3 + c];
+                        inVideo += values[planeOf[c] * pixels + at] * 255.0;
+                    }
+                }
+                inPng /= block * block;
+                inVideo /= block * block;
+                if (std::fabs(inVideo - inPng) > worst) {
+                    worst = std::fabs(inVideo - inPng);
+                    where = std::string(1, "RGB"[c]) + " of the block at (" + std::to_string(bx) + ", " +
+                            std::to_string(by) + "): " + std::to_string(inVideo) + " in the video, " +
+                            std::to_string(inPng) + " in the PNG";
+                }
+            }
+        }
+    }
+    std::cout << "  the largest difference: " << where << std::endl;
+    EXPECT_LE(worst, 1.5) << "the video's colours are not the capture's";
+}
+
 // --quiet holds the demo's start-up report back, but not when start-up
 // fails: here no shader file can be opened and the demo ends the process.
 TEST(Capture, QuietShowsTheReportOnlyWhenStartUpFails) {
@@ -192,6 +262,13 @@ TEST(Capture, BadOptionsAreRefusedWithTheUsage) {
     EXPECT_EQ(result.exitCode, 2);
     EXPECT_NE(result.output.find("--out is required"), std::string::npos) << result.output;
     EXPECT_NE(result.output.find("usage: tarnwick_capture"), std::string::npos) << result.output;
+
+    // A device that is not there: one line, before anything renders.
+    ProcessResult missing = capture({"--device", "99", "--ticks", "50", "--out", makeScratchDir("nodevice")}, 30);
+    ASSERT_TRUE(missing.exited) << missing.output;
+    EXPECT_EQ(missing.exitCode, 2);
+    EXPECT_EQ(missing.output.find('\n'), missing.output.size() - 1) << missing.output;
+    EXPECT_NE(missing.output.find("--device 99"), std::string::npos) << missing.output;
 }
 
 }  // namespace

@@ -45,6 +45,17 @@ TEST(CaptureOptions, AcceptTheDocumentedForms) {
 
     ASSERT_TRUE(parse({"--ticks", "1075,50,800", "--out", "f"}, o, error)) << error;
     EXPECT_EQ(o.ticks, (std::vector<int>{1075, 50, 800}));
+    EXPECT_EQ(o.size.width, 1024);
+    EXPECT_EQ(o.size.height, 768);
+    EXPECT_EQ(o.device, -1);
+
+    ASSERT_TRUE(parse({"--size", "3840x2160", "--device", "1", "--out", "f"}, o, error)) << error;
+    EXPECT_EQ(o.size.width, 3840);
+    EXPECT_EQ(o.size.height, 2160);
+    EXPECT_EQ(o.device, 1);
+    // Listing the devices needs nothing else.
+    ASSERT_TRUE(parse({"--list-devices"}, o, error)) << error;
+    EXPECT_TRUE(o.listDevices);
 }
 
 TEST(CaptureOptions, RejectWhatCannotBeMeant) {
@@ -66,6 +77,13 @@ TEST(CaptureOptions, RejectWhatCannotBeMeant) {
         {"--out", "f", "--context", "x11"},
         {"--out", "f", "--downscale", "0"},
         {"--out", "f", "--frobnicate", "1"},
+        {"--out", "f", "--size", "0x0"},
+        {"--out", "f", "--size", "3841x2160"},           // past 4K
+        {"--out", "f", "--size", "1920x"},
+        {"--out", "f", "--size", "1920 x 1080"},
+        {"--out", "f", "--size", "abc"},
+        {"--out", "f", "--device", "-1"},
+        {"--out", "f", "--context", "glfw", "--device", "0"},  // a window renders where its display does
         {"stray"},
     };
     for (const auto& args : bad) {
@@ -167,6 +185,31 @@ TEST(FrameImage, DownscaleAveragesBlocksRoundingToNearest) {
     EXPECT_EQ(downscale(gradient(5, 3), 2).width, 2);
     EXPECT_EQ(downscale(gradient(5, 3), 2).height, 1);
     EXPECT_EQ(downscale(image, 1).rgb, image.rgb);
+}
+
+// The wider frames' centres are compared with the 256 × 192 references by
+// area, at factors that are not whole numbers.
+TEST(FrameImage, ResampleAveragesByAreaAtAnyRatio) {
+    FrameImage image = gradient(4, 4);
+    EXPECT_EQ(resample(image, 2, 2).rgb, downscale(image, 2).rgb);
+    // Three columns onto two: the middle one is shared half and half.
+    FrameImage row = gradient(3, 1);
+    FrameImage two = resample(row, 2, 1);
+    ASSERT_EQ(two.rgb.size(), 6u);
+    EXPECT_EQ(two.rgb[0], 3);   // (0 + 10 / 2) / 1.5, rounded
+    EXPECT_EQ(two.rgb[3], 17);  // (10 / 2 + 20) / 1.5, rounded
+    // A flat picture stays flat at any ratio.
+    FrameImage flat;
+    flat.width = 9;
+    flat.height = 7;
+    flat.rgb.assign(9 * 7 * 3, 77);
+    FrameImage shrunk = resample(flat, 4, 3);
+    EXPECT_TRUE(std::all_of(shrunk.rgb.begin(), shrunk.rgb.end(), [](uint8_t v) { return v == 77; }));
+
+    FrameImage middle = cropCentre(gradient(6, 4), 2, 2);
+    ASSERT_EQ(middle.width, 2);
+    EXPECT_EQ(middle.rgb[0], 20);  // x = 2
+    EXPECT_EQ(middle.rgb[1], 10);  // y = 1
 }
 
 TEST(FrameImage, FlipReversesRowsAndUndoesItself) {

@@ -60,6 +60,78 @@ TEST(DemoRun, RunsTheWholeTimelineAndEndsByItself) {
     EXPECT_EQ(countOccurrences(out, "Warning: too little control points!"), 0);
 }
 
+// A command line the demo cannot read is refused in one line, exit code 2,
+// before it opens anything (without a display, opening would print the GLEW
+// failure); --help lists the options and keys.
+TEST(DemoRun, BadOptionsAreRefusedBeforeAnyWindowOpens) {
+    const std::string dir = makeScratchDir("badoptions");
+    for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+             {"--size", "0x0"}, {"--size", "100000x100000"}, {"--size", "abc"}, {"--frobnicate"}}) {
+        SCOPED_TRACE(args[0] + (args.size() > 1 ? " " + args[1] : ""));
+        ProcessResult result = runProgram(demoBinary(), dir, 30, {"DISPLAY=", "WAYLAND_DISPLAY="}, args);
+        ASSERT_TRUE(result.exited) << result.output;
+        EXPECT_EQ(result.exitCode, 2) << result.output;
+        EXPECT_EQ(countOccurrences(result.output, "\n"), 1) << result.output;
+        EXPECT_EQ(result.output.rfind("tarnwick: ", 0), 0u) << result.output;
+    }
+    ProcessResult help = runProgram(demoBinary(), dir, 30, {"DISPLAY=", "WAYLAND_DISPLAY="}, {"--help"});
+    ASSERT_TRUE(help.exited) << help.output;
+    EXPECT_EQ(help.exitCode, 0);
+    for (const char* word : {"--fullscreen", "--size", "--vsync", "--no-vsync", "F11", "Escape"}) {
+        EXPECT_NE(help.output.find(word), std::string::npos) << word << "\n" << help.output;
+    }
+}
+
+// On a wide display, full screen covers the screen with the wider view (the
+// sides show the town, not black bars); F11 gives the window and full screen
+// back; a window resized smaller and back goes on drawing whole pictures.
+TEST(DemoRun, FullScreenCoversAWideDisplayAndAResizedWindowKeepsDrawing) {
+    PrivateDisplay display("1920x1080");
+    ASSERT_TRUE(display.ready());
+    DemoProcess demo(demoBinary(), runPath(""), {"ALSOFT_DRIVERS=null", "ALSOFT_LOGLEVEL=0"}, {"--fullscreen"});
+    const unsigned long window = demo.findWindow(60);
+    ASSERT_NE(window, 0u) << demo.output();
+    ASSERT_TRUE(demo.waitForOutput("Uniform \"offset\"", 120)) << demo.output();
+
+    // Waits until the window has this size and shows a picture whose left and
+    // right tenths are lit; the two pictures seen last are returned.
+    auto showsWholePicture = [&](int width, int height, ScreenPicture& last) {
+        for (const double deadline = secondsNow() + 60; secondsNow() < deadline;) {
+            demo.pump(0.5);
+            last = grabWindow(window);
+            if (last.width == width && last.height == height && last.meanOfColumns(0, width / 10) > 5.0 &&
+                last.meanOfColumns(width - width / 10, width) > 5.0) {
+                return true;
+            }
+        }
+        return false;
+    };
+    ScreenPicture seen;
+    ASSERT_TRUE(showsWholePicture(1920, 1080, seen)) << seen.width << " x " << seen.height << "\n" << demo.output();
+    const ScreenPicture screen = grabWindow(0);
+    EXPECT_GT(screen.meanOfColumns(0, 192), 5.0) << "the screen's left tenth is black";
+    EXPECT_GT(screen.meanOfColumns(1728, 1920), 5.0) << "the screen's right tenth is black";
+
+    EXPECT_TRUE(demo.sendKeys(window, {{"F11", true}, {"F11", false}}));
+    EXPECT_TRUE(showsWholePicture(1024, 768, seen)) << "F11 from full screen: " << seen.width << " x " << seen.height;
+    EXPECT_TRUE(demo.xdotool({"windowsize", "%w", "800", "600"}, window));
+    ASSERT_TRUE(showsWholePicture(800, 600, seen)) << "resized: " << seen.width << " x " << seen.height;
+    ScreenPicture later;
+    ASSERT_TRUE(showsWholePicture(800, 600, later));
+    for (int tries = 0; tries < 20 && later.rgb == seen.rgb; ++tries) showsWholePicture(800, 600, later);
+    EXPECT_NE(later.rgb, seen.rgb) << "the resized window stopped drawing";
+    EXPECT_TRUE(demo.xdotool({"windowsize", "%w", "1024", "768"}, window));
+    EXPECT_TRUE(showsWholePicture(1024, 768, seen)) << "resized back: " << seen.width << " x " << seen.height;
+    EXPECT_TRUE(demo.sendKeys(window, {{"F11", true}, {"F11", false}}));
+    EXPECT_TRUE(showsWholePicture(1920, 1080, seen)) << "F11 again: " << seen.width << " x " << seen.height;
+
+    EXPECT_TRUE(demo.sendKeys(window, {{"Escape", true}, {"Escape", false}}));
+    const ProcessResult result = demo.finish(60);
+    ASSERT_TRUE(result.exited) << result.output;
+    EXPECT_EQ(result.exitCode, 0) << result.output;
+    EXPECT_EQ(countOccurrences(result.output, "Couldn't create frame buffer"), 0) << result.output;
+}
+
 // Installed as a package installs it (DESTDIR staging, prefix /usr), the
 // launcher runs the demo from its data folder whatever the working folder,
 // and Escape ends it with 0; the capture's launcher hands its program the

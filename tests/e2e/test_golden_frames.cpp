@@ -16,7 +16,10 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <iostream>
 #include <set>
+#include <string>
+#include <vector>
 
 #include "frame_image.h"
 #include "test_support.h"
@@ -41,6 +44,8 @@ constexpr double kMinimumPsnr = 30.0;       // dB, over the whole small image
 constexpr int kReferenceDownscale = 4;
 constexpr int kOutlierLevel = 40;           // a channel this far off marks a pixel...
 constexpr double kMaximumOutlierShare = 0.01;  // ...and at most 1 % of them may be
+// The centre of a frame of another size against the reference.
+constexpr double kMinimumSizePsnr = 30.0;
 
 std::string referencePath(int tick) {
     char name[32];
@@ -137,6 +142,43 @@ TEST(GoldenFrames, TheRunLooksAsRecordedAndNoMomentBurnsOutOrFallsIntoTheVoid) {
                           << share * 100.0 << " % of pixels off by more than " << kOutlierLevel
                           << " (at most " << kMaximumOutlierShare * 100.0 << " %); see " << dir;
     }
+}
+
+// Any other size shows the designed 4:3 picture whole at its centre, and
+// whatever the shaders measure in pixels (a glow's width, a streak's length,
+// the shake) follows the frame's size: the centre of a wide frame and of a
+// narrow one, shrunk to 256 × 192, matches the reference of the same moment
+// as the designed frame does.
+void expectCentreMatchesTheReferences(const std::string& size, int centreWidth, int centreHeight,
+                                      const std::vector<int>& ticks) {
+    const std::string dir = makeScratchDir("golden-" + size);
+    std::string list;
+    for (int tick : ticks) list += (list.empty() ? "" : ",") + std::to_string(tick);
+    ProcessResult result = runProgram(CAPTURE_BINARY, runPath(""), 600, {},
+                                      {"--fps", "25", "--size", size, "--ticks", list, "--out", dir});
+    ASSERT_TRUE(result.exited && result.exitCode == 0) << result.output;
+    for (int tick : ticks) {
+        SCOPED_TRACE(size + ", tick " + std::to_string(tick));
+        FrameImage reference, full;
+        ASSERT_TRUE(readPng(referencePath(tick), reference));
+        const std::string name = std::filesystem::path(referencePath(tick)).filename();
+        ASSERT_TRUE(readPng(dir + "/" + name, full));
+        ASSERT_EQ(std::to_string(full.width) + "x" + std::to_string(full.height), size);
+        const FrameImage centre = resample(cropCentre(full, centreWidth, centreHeight), reference.width,
+                                           reference.height);
+        const double quality = psnr(centre, reference);
+        std::cout << size << " tick " << tick << ": centre against the reference " << quality << " dB" << std::endl;
+        if (quality < kMinimumSizePsnr) writePng(dir + "/centre_" + name, centre);
+        EXPECT_GE(quality, kMinimumSizePsnr) << "see " << dir;
+    }
+}
+
+TEST(GoldenFrames, AWideFrameShowsTheDesignedPictureAtItsCentre) {
+    expectCentreMatchesTheReferences("1920x1080", 1440, 1080, {800, 3000, 6500});
+}
+
+TEST(GoldenFrames, ANarrowFrameShowsTheDesignedPictureAtItsCentre) {
+    expectCentreMatchesTheReferences("1280x1024", 1280, 960, {800, 3000});
 }
 
 }  // namespace

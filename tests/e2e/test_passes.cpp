@@ -40,16 +40,24 @@ namespace {
 constexpr int kWidth = kFrameWidth;
 constexpr int kHeight = kFrameHeight;
 
-// An RGBA8 picture, bottom row first, as both glGetTexImage and glReadPixels give it.
+// An RGBA8 picture, bottom row first, as both glGetTexImage and glReadPixels
+// give it; the window's size unless told.
 struct Image {
-    std::vector<uint8_t> rgba = std::vector<uint8_t>(kWidth * kHeight * 4, 0);
-    uint8_t* at(int x, int y) { return &rgba[(static_cast<size_t>(y) * kWidth + x) * 4]; }
-    const uint8_t* at(int x, int y) const { return &rgba[(static_cast<size_t>(y) * kWidth + x) * 4]; }
+    int width = kWidth;
+    int height = kHeight;
+    std::vector<uint8_t> rgba = std::vector<uint8_t>(static_cast<size_t>(width) * height * 4, 0);
+    Image() = default;
+    Image(int w, int h) : width(w), height(h), rgba(static_cast<size_t>(w) * h * 4, 0) {}
+    uint8_t* at(int x, int y) { return &rgba[(static_cast<size_t>(y) * width + x) * 4]; }
+    const uint8_t* at(int x, int y) const { return &rgba[(static_cast<size_t>(y) * width + x) * 4]; }
 };
 
 Image readTexture(unsigned texture) {
-    Image image;
     glBindTexture(GL_TEXTURE_2D, texture);
+    GLint width = 0, height = 0;
+    glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, &width);
+    glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_HEIGHT, &height);
+    Image image(width, height);
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
     glGetTexImage(GL_TEXTURE_2D, 0, GL_RGBA, GL_UNSIGNED_BYTE, image.rgba.data());
     glBindTexture(GL_TEXTURE_2D, 0);
@@ -59,7 +67,8 @@ Image readTexture(unsigned texture) {
 void uploadTexture(unsigned texture, const Image& image) {
     glBindTexture(GL_TEXTURE_2D, texture);
     glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
-    glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, kWidth, kHeight, GL_RGBA, GL_UNSIGNED_BYTE, image.rgba.data());
+    glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, image.width, image.height, GL_RGBA, GL_UNSIGNED_BYTE,
+                    image.rgba.data());
     glBindTexture(GL_TEXTURE_2D, 0);
 }
 
@@ -82,11 +91,14 @@ int pixelDifference(const Image& a, const Image& b, int x, int y) {
 // The window's own present, with a read of the back buffer just before it.
 void (*windowPresent)() = nullptr;
 Image backBuffer;
-void readThenPresent() {
+void readBackBuffer() {
     glBindFramebuffer(GL_READ_FRAMEBUFFER, 0);
     glReadBuffer(GL_BACK);
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
     glReadPixels(0, 0, kWidth, kHeight, GL_RGBA, GL_UNSIGNED_BYTE, backBuffer.rgba.data());
+}
+void readThenPresent() {
+    readBackBuffer();
     windowPresent();
 }
 
@@ -180,10 +192,10 @@ Gradients gradients(const Image& image) {
 
 // A picture in which every column and every row can be told from its
 // neighbours: red steps by 7 per column, green marks 32-column bands, blue the row.
-Image stripedPattern(int seed) {
-    Image image;
-    for (int y = 0; y < kHeight; ++y) {
-        for (int x = 0; x < kWidth; ++x) {
+Image stripedPattern(int seed, int width = kWidth, int height = kHeight) {
+    Image image(width, height);
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
             uint8_t* p = image.at(x, y);
             p[0] = static_cast<uint8_t>((x * 7 + seed * 50) & 255);
             p[1] = static_cast<uint8_t>(((x >> 5) * 8 + seed * 90) & 255);
@@ -454,6 +466,104 @@ TEST_F(Passes, ZapFramesShiftThePictureByTheTable) {
         EXPECT_EQ(badPixels, 0) << "zapCounter " << counters[i] << ": expected a shift of " << shifts[i]
                                 << " pixels, worst difference " << worst;
     }
+}
+
+// How far the glow of a white square (side 64 designed pixels, at the
+// frame's centre) reaches to its right before it falls below `level`, in
+// the frame's pixels.
+int glowReach(int level) {
+    const int w = frameSize.width, h = frameSize.height;
+    const int side = static_cast<int>(std::lround(64 * designScale(w, h)));
+    Image square(w, h);
+    for (int y = (h - side) / 2; y < (h + side) / 2; ++y) {
+        for (int x = (w - side) / 2; x < (w + side) / 2; ++x) std::fill_n(square.at(x, y), 4, uint8_t{255});
+    }
+    uploadTexture(renderTargets.sceneColorTexture, square);
+    drawBloomPass();
+    const Image result = readTexture(renderTargets.bloomResultTexture);
+    int x = (w + side) / 2;
+    while (x < w && result.at(x, h / 2)[1] >= level) ++x;
+    return x - (w + side) / 2;
+}
+
+// The ramp a vertical edge at the frame's centre becomes when the camera
+// turns sideways fast (the streak is held at its longest): its width in the
+// frame's pixels, measured on the middle row.
+int streakOfAFastPan() {
+    const int w = frameSize.width, h = frameSize.height;
+    Image edge(w, h);
+    for (int y = 0; y < h; ++y) {
+        for (int x = w / 2; x < w; ++x) std::fill_n(edge.at(x, y), 4, uint8_t{255});
+    }
+    uploadTexture(renderTargets.sceneColorTexture, edge);
+    // Everything at one depth; a turn moves every point alike whatever its depth.
+    glBindFramebuffer(GL_FRAMEBUFFER, renderTargets.sceneFramebuffer);
+    glClearDepth(0.5);
+    glClear(GL_DEPTH_BUFFER_BIT);
+    glClearDepth(1.0);
+    glBindFramebuffer(GL_FRAMEBUFFER, 0);
+    const Mat4 projection = cameraProjection(w, h);
+    frameMatrices.inverseModelViewProjection = inverse(projection);
+    frameMatrices.previousModelViewProjection = multiply(projection, turnAboutScreenVertical(0.2f));
+    runState.bloomEnabled = false;
+    drawMotionBlurPass();
+    const Image result = readTexture(renderTargets.motionBlurTexture);
+    int ramp = 0;
+    for (int x = 0; x < w; ++x) {
+        const int v = result.at(x, h / 2)[0];
+        if (v > 8 && v < 247) ++ramp;
+    }
+    return ramp;
+}
+
+// What the passes measure in pixels follows the frame's size, so the
+// picture looks the same at every size: at 1.5 times the designed size, and
+// at 1920 × 1080 (1.40625 times its height), the glow reaches as far, a
+// streak is as long and the shake moves as far, as shares of the picture.
+TEST_F(Passes, GlowStreakAndShakeKeepTheirShareOfThePictureAtAnySize) {
+    const int designedGlow = glowReach(24), designedStreak = streakOfAFastPan();
+    ASSERT_GT(designedGlow, 4);
+    ASSERT_GT(designedStreak, 30);
+    struct Size {
+        int width, height;
+    };
+    for (Size size : {Size{1536, 1152}, Size{1920, 1080}}) {
+        SCOPED_TRACE(std::to_string(size.width) + " x " + std::to_string(size.height));
+        resizeFrame(size.width, size.height);
+        const double scale = designScale(size.width, size.height);
+        EXPECT_NEAR(glowReach(24) / scale, designedGlow, 0.15 * designedGlow) << "designed " << designedGlow;
+        EXPECT_NEAR(streakOfAFastPan() / scale, designedStreak, 2.0) << "designed " << designedStreak;
+    }
+
+    // The shake of a 16:9 frame 1.5 times the designed height (a share of
+    // the designed picture's width, not of the frame's): the table's entries
+    // that come out as whole pixels there, shown in the window's corner of
+    // the larger frame (not swapped: the window's present would take the
+    // frame back to the window's size).
+    const int wide = 2048;
+    resizeFrame(wide, 1152);
+    platform.present = readBackBuffer;
+    const Image source = stripedPattern(0, wide, 1152);
+    uploadTexture(renderTargets.sceneColorTexture, source);
+    const int counters[] = {0, 1, 2, 4, 6, 8};
+    const int shifts[] = {15, 30, 120, 135, 15, -15};
+    for (int i = 0; i < 6; ++i) {
+        runState.zapCounter = counters[i];
+        composeAndPresent();
+        int badPixels = 0;
+        for (int y = 0; y < kHeight; ++y) {
+            for (int x = 0; x < kWidth; ++x) {
+                const uint8_t* shown = backBuffer.at(x, y);
+                const uint8_t* expected = source.at((x + shifts[i] + wide) % wide, y);
+                int d = 0;
+                for (int c = 0; c < 3; ++c) d = std::max(d, std::abs(int(shown[c]) - int(expected[c])));
+                if (d > 2) ++badPixels;
+            }
+        }
+        EXPECT_EQ(badPixels, 0) << "zapCounter " << counters[i] << ": expected a shift of " << shifts[i];
+    }
+    platform.present = readThenPresent;
+    resizeFrame(kWidth, kHeight);
 }
 
 // The window shows the image of the last pass that ran: the motion blur's,

@@ -4,7 +4,8 @@
 // holds the picture and the music, a shader or a scene changed on disk shows
 // without losing the place (and a broken one keeps the picture), and the
 // title follows the tick. The music plays on OpenAL Soft's null device, whose
-// position the title reads back from the sound library.
+// position the title reads back from the sound library, or, where a test
+// listens to it, on its wave device, which writes it to a file.
 //
 // What the window shows is read back from the X server, so these tests see
 // the picture a person sees. The title is set after each frame's present;
@@ -13,7 +14,9 @@
 
 #include <sys/stat.h>
 
+#include <cmath>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <iostream>
 #include <memory>
@@ -71,9 +74,10 @@ protected:
 
     // DemoProcess starts a program without arguments: a two-line script gives
     // the viewer its options, and exec keeps the process the same one.
-    void start(const std::vector<std::string>& args) {
+    // audio: the sound library's settings, the null device unless a test listens.
+    void start(const std::vector<std::string>& args, const std::string& audio = "ALSOFT_DRIVERS=null") {
         ASSERT_TRUE(display.ready());
-        std::string command = std::string("ALSOFT_DRIVERS=null ALSOFT_LOGLEVEL=0 exec '") + VIEWER_BINARY + "' --shots '" + shots + "'";
+        std::string command = audio + " ALSOFT_LOGLEVEL=0 exec '" + VIEWER_BINARY + "' --shots '" + shots + "'";
         for (const std::string& arg : args) command += " '" + arg + "'";
         const std::string script = dir + "/viewer.sh";
         writeFile(script, "#!/bin/sh\n" + command + "\n");
@@ -139,12 +143,13 @@ protected:
         return std::regex_search(text, match, music) ? std::atof(match[1].str().c_str()) : -1.0;
     }
 
-    bool waitForTitle(const std::string& part, double seconds = 30) {
+    // shown false: until the title no longer holds part.
+    bool waitForTitle(const std::string& part, double seconds = 30, bool shown = true) {
         for (const double deadline = secondsNow() + seconds; secondsNow() < deadline;) {
-            if (title().find(part) != std::string::npos) return true;
+            if ((title().find(part) != std::string::npos) == shown) return true;
             if (!viewer->pump(0.05)) break;
         }
-        return title().find(part) != std::string::npos;
+        return (title().find(part) != std::string::npos) == shown;
     }
 
     bool waitForTick(int tick, double seconds = 30) { return waitForTitle(" tick " + std::to_string(tick) + " |", seconds); }
@@ -166,24 +171,25 @@ protected:
     }
 
     // What the window shows, read from the X server, as top-down RGB.
-    FrameImage grab() {
+    FrameImage grab(int width = 1024, int height = 768) {
         FrameImage image;
         Display* x = XOpenDisplay(nullptr);
         if (x == nullptr) return image;
         XSetErrorHandler(ignoreXError);
-        XImage* pixels = XGetImage(x, window, 0, 0, 1024, 768, AllPlanes, ZPixmap);
+        XImage* pixels = XGetImage(x, window, 0, 0, static_cast<unsigned>(width), static_cast<unsigned>(height),
+                                   AllPlanes, ZPixmap);
         if (pixels != nullptr) {
-            image.width = 1024;
-            image.height = 768;
-            image.rgb.resize(1024 * 768 * 3);
+            image.width = width;
+            image.height = height;
+            image.rgb.resize(static_cast<size_t>(width) * height * 3);
             const int shifts[3] = {shiftFor(pixels->red_mask), shiftFor(pixels->green_mask),
                                    shiftFor(pixels->blue_mask)};
             const unsigned long masks[3] = {pixels->red_mask, pixels->green_mask, pixels->blue_mask};
-            for (int y = 0; y < 768; ++y) {
-                for (int x0 = 0; x0 < 1024; ++x0) {
+            for (int y = 0; y < height; ++y) {
+                for (int x0 = 0; x0 < width; ++x0) {
                     const unsigned long pixel = XGetPixel(pixels, x0, y);
                     for (int c = 0; c < 3; ++c) {
-                        image.rgb[(static_cast<size_t>(y) * 1024 + x0) * 3 + c] =
+                        image.rgb[(static_cast<size_t>(y) * width + x0) * 3 + c] =
                             static_cast<uint8_t>((pixel & masks[c]) >> shifts[c]);
                     }
                 }
@@ -194,12 +200,13 @@ protected:
         return image;
     }
 
-    // The first picture, within the time given, that differs from before.
+    // The first picture, within the time given, that differs from before
+    // (of the same size).
     FrameImage grabChangedFrom(const FrameImage& before, double seconds = 20) {
-        FrameImage now = grab();
+        FrameImage now = grab(before.width, before.height);
         for (const double deadline = secondsNow() + seconds; samePicture(now, before) && secondsNow() < deadline;) {
             viewer->pump(0.2);
-            now = grab();
+            now = grab(before.width, before.height);
         }
         return now;
     }
@@ -212,6 +219,38 @@ protected:
         ASSERT_TRUE(waitForTitle("| none |")) << title();
         key("b");
         ASSERT_TRUE(waitForTitle("| bloom |")) << title();
+    }
+
+    // Paused, with the strip hidden: a click where the strip marks the tick
+    // shown, after a seek elsewhere, lands on that tick within a second (a
+    // pixel of the run is some eight ticks). The strip's run spans the
+    // window less the frame-time graph, so the place depends on the size.
+    void expectAClickOnTheStripsMarkToLandOnItsTick(int width, int height) {
+        const int tick = titleTick();
+        const FrameImage hidden = grab(width, height);
+        key("t");
+        const FrameImage shown = grabChangedFrom(hidden);
+        // The tick shown is the strip's one white mark in the rows below the
+        // camera's points, where nothing else is drawn.
+        const int row = height - 7;
+        int columns = 0, sum = 0;
+        for (int x0 = 0; x0 < width; ++x0) {
+            const uint8_t* pixel = &shown.rgb[(static_cast<size_t>(row) * width + x0) * 3];
+            if (pixel[0] > 250 && pixel[1] > 250 && pixel[2] > 250) {
+                ++columns;
+                sum += x0;
+            }
+        }
+        ASSERT_TRUE(columns >= 1 && columns <= 3) << columns << " white columns where the strip marks tick " << tick;
+        key("Home");
+        ASSERT_TRUE(waitForTick(0)) << title();
+        const std::string x0 = std::to_string(sum / columns), y0 = std::to_string(row);
+        ASSERT_TRUE(viewer->xdotool({"mousemove", "--window", "%w", x0, y0, "click", "1"}, window));
+        for (const double deadline = secondsNow() + 30; titleTick() == 0 && secondsNow() < deadline;) {
+            viewer->pump(0.05);
+        }
+        EXPECT_NEAR(titleTick(), tick, 50) << "a click at (" << x0 << ", " << y0 << ") of a window " << width
+                                           << " pixels wide: " << title();
     }
 
     void quit() {
@@ -360,6 +399,79 @@ TEST_F(ViewerTest, PauseHoldsThePictureStill) {
     showLines(viewer->output(), "Played ");
 }
 
+// The music as heard: OpenAL Soft's wave device writes the mix to a file in
+// real time, so the file's length when a key has taken effect (the title
+// says so) marks that moment in it. Float samples: silence is exactly 0.
+TEST_F(ViewerTest, TheMusicIsHeardOnlyWhilePlayingUnmutedAndStaysInStep) {
+    const std::string wave = dir + "/heard.wav";
+    writeFile(dir + "/alsoft.conf", "[general]\nfrequency = 44100\nperiod_size = 1024\nchannels = stereo\n"
+                                    "sample-type = float32\n[wave]\nfile = " + wave + "\n");
+    start({"--tick", "300"}, "ALSOFT_CONF='" + dir + "/alsoft.conf' ALSOFT_DRIVERS=wave");
+    ASSERT_TRUE(waitForTick(300, 120)) << title() << "\n" << viewer->output();
+
+    struct Stretch {
+        const char* what;
+        bool loud;
+        uintmax_t from, to;  // the file's length in bytes
+    };
+    std::vector<Stretch> stretches;
+    auto listen = [&](const char* what, bool loud, double seconds) {
+        std::error_code error;
+        const uintmax_t from = fs::file_size(wave, error);
+        viewer->pump(seconds);
+        stretches.push_back({what, loud, from, fs::file_size(wave, error)});
+    };
+    key("space");
+    ASSERT_TRUE(waitForTitle("| playing |")) << title();
+    listen("playing", true, 2.5);
+    key("space");
+    ASSERT_TRUE(waitForTitle("| paused |")) << title();
+    listen("paused", false, 1.0);
+    // At 4x the sound library's steps of 23 ms are 92 ms of music: with a
+    // limit of less than a frame, the music would be moved back most frames.
+    // The speed is changed while paused: playing, the frame after the key
+    // would take the time since the one before at the new speed.
+    for (const char* name : {"s", "bracketright", "bracketright", "space"}) key(name);
+    ASSERT_TRUE(waitForTitle("| 4x | playing |")) << title();
+    ASSERT_NE(title().find(", muted"), std::string::npos) << title();
+    listen("playing muted", false, 1.5);
+    key("s");
+    ASSERT_TRUE(waitForTitle(", muted", 30, false)) << title();
+    listen("playing unmuted again", true, 2.5);
+    quit();
+    // Playing in step, the music never strays a frame from the picture; only
+    // a frame too long to follow, on a busy machine, leaves it behind.
+    showLines(viewer->output(), "Played ");
+    showLines(viewer->output(), "Music moved back");
+    std::smatch moves;
+    const std::string output = viewer->output();
+    ASSERT_TRUE(std::regex_search(output, moves, std::regex("moved back to the picture (\\d+) times, (\\d+) of them")))
+        << output;
+    EXPECT_EQ(moves[1].str(), moves[2].str()) << "the music strayed from the picture by itself";
+
+    const std::string heard = readFile(wave);
+    const size_t data = heard.find("data");
+    ASSERT_NE(data, std::string::npos) << "no wave file at " << wave;
+    for (const Stretch& stretch : stretches) {
+        // A quarter of a second for a change to reach the file.
+        const size_t start = data + 8;
+        const size_t first = start + (std::max<size_t>(stretch.from, start) - start) / 8 * 8 + 44100 * 8 / 4;
+        const size_t last = std::min<size_t>(stretch.to, heard.size());
+        ASSERT_GT(last, first + 44100 * 8 / 4) << stretch.what << ": too little written";
+        std::vector<float> samples((last - first) / 4);
+        std::memcpy(samples.data(), heard.data() + first, samples.size() * 4);
+        double energy = 0.0;
+        for (float sample : samples) energy += static_cast<double>(sample) * sample;
+        const double level = std::sqrt(energy / static_cast<double>(samples.size()));
+        std::cout << "  " << stretch.what << ": RMS " << level << std::endl;
+        if (stretch.loud) {
+            EXPECT_GT(level, 0.01) << stretch.what << ": the music is not heard";
+        } else {
+            EXPECT_LT(level, 1e-4) << stretch.what << ": the music is heard";
+        }
+    }
+}
+
 // The quad program paints the finished frame; wrapped, it paints it inverted.
 std::string invertedComposite(const std::string& source) {
     std::smatch output;
@@ -408,17 +520,40 @@ TEST_F(ViewerTest, AShaderChangedOnDiskShowsAtOnceAndABrokenOneKeepsThePicture) 
     quit();
 }
 
+// The resident memory of a process, in kB; 0 when it cannot be read.
+long residentKilobytes(int pid) {
+    const std::string status = readFile("/proc/" + std::to_string(pid) + "/status");
+    const size_t at = status.find("VmRSS:");
+    return at == std::string::npos ? 0 : std::atol(status.c_str() + at + 6);
+}
+
 TEST_F(ViewerTest, AChangedSceneIsLoadedAgainAtTheSameTick) {
     start({"--tick", "1500"});
     ASSERT_TRUE(waitForTick(1500, 120)) << title() << "\n" << viewer->output();
     viewer->pump(0.3);
     const FrameImage town = grab();
 
-    // The generator writes its files anew; here the street scene takes the
-    // main scene's place, moved in at once as a finished file.
-    fs::copy_file(dir + "/scene/StreetScene.DAE", dir + "/street.tmp");
-    fs::rename(dir + "/street.tmp", dir + "/scene/main2.DAE");
-    ASSERT_TRUE(waitForCount("Scenes loaded again at tick 1500.", 1, 120)) << viewer->output();
+    // The generator writes its files anew, each moved in at once as a
+    // finished file. The same town three times: each time the old scenes'
+    // heap is handed back, so the memory stays where it was.
+    auto moveIn = [&](const std::string& from) {
+        fs::copy_file(from, dir + "/scene.tmp");
+        fs::rename(dir + "/scene.tmp", dir + "/scene/main2.DAE");
+    };
+    const long before = residentKilobytes(viewer->pid());
+    ASSERT_GT(before, 0);
+    for (int reload = 1; reload <= 3; ++reload) {
+        moveIn(dir + "/scene/main2.DAE");
+        ASSERT_TRUE(waitForCount("Scenes loaded again at tick 1500.", reload, 120)) << viewer->output();
+    }
+    const long after = residentKilobytes(viewer->pid());
+    std::cout << "  resident: " << before / 1024 << " MB before three reloads, " << after / 1024 << " MB after"
+              << std::endl;
+    EXPECT_NEAR(after, before, before / 10.0) << "the reloads kept the memory of the scenes they replaced";
+
+    // Here the street scene takes the main scene's place.
+    moveIn(dir + "/scene/StreetScene.DAE");
+    ASSERT_TRUE(waitForCount("Scenes loaded again at tick 1500.", 4, 120)) << viewer->output();
     const FrameImage street = grabChangedFrom(town);
     EXPECT_FALSE(samePicture(street, town)) << "the new scene does not show";
     EXPECT_EQ(titleTick(), 1500);
@@ -434,6 +569,23 @@ TEST_F(ViewerTest, AChangedSceneIsLoadedAgainAtTheSameTick) {
     showLines(viewer->output(), "scene/main2.DAE could not");
     redrawByBloomOffAndOn();
     EXPECT_TRUE(samePicture(grab(), street)) << "a failed load changed the picture";
+    quit();
+}
+
+TEST_F(ViewerTest, AClickOnTheStripLandsOnTheTickThere) {
+    start({"--tick", "5000"});
+    ASSERT_TRUE(waitForTick(5000, 120)) << title() << "\n" << viewer->output();
+    expectAClickOnTheStripsMarkToLandOnItsTick(1024, 768);
+    // Resized, the strip follows the window's new width.
+    key("t");
+    ASSERT_TRUE(viewer->xdotool({"windowsize", "%w", "800", "600"}, window));
+    for (const double deadline = secondsNow() + 30; secondsNow() < deadline;) {
+        viewer->pump(0.3);
+        const FrameImage resized = grab(800, 600);
+        if (!resized.rgb.empty() && meanLevel(resized) > 5.0) break;
+    }
+    viewer->pump(1.0);
+    expectAClickOnTheStripsMarkToLandOnItsTick(800, 600);
     quit();
 }
 
@@ -474,6 +626,33 @@ TEST_F(ViewerTest, TheTitleFollowsTheTick) {
         ASSERT_TRUE(waitForTick(step.tick)) << step.key << (step.shift ? " with Shift: " : ": ") << title();
         EXPECT_NE(title().find(step.also), std::string::npos) << title();
     }
+
+    // A loop of one second: playing goes from its end back to its start, and
+    // never past it.
+    key("i");
+    key("Right");
+    ASSERT_TRUE(waitForTick(550)) << title();
+    key("o");
+    key("Left");
+    ASSERT_TRUE(waitForTick(500)) << title();
+    ASSERT_NE(title().find("| loop 10.00-11.00 s"), std::string::npos) << title();
+    key("space");
+    int rounds = 0, lowest = 500, highest = 500, previous = 500;
+    for (const double deadline = secondsNow() + 60;
+         rounds < 2 && highest < 550 && secondsNow() < deadline && viewer->pump(0.05);) {
+        const int now = titleTick();
+        if (now < 0) continue;
+        if (now < previous) ++rounds;
+        lowest = std::min(lowest, now);
+        highest = std::max(highest, now);
+        previous = now;
+    }
+    EXPECT_EQ(rounds, 2) << "playing does not go round the loop: " << title();
+    EXPECT_GE(lowest, 500) << "playing went round to before the loop's start";
+    EXPECT_LT(highest, 550) << "playing went past the loop's end";
+    key("space");
+    key("l");
+    ASSERT_TRUE(waitForTitle("| paused |")) << title();
 
     // At the last tick a step on stays there.
     key("End");

@@ -7,6 +7,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
@@ -17,6 +18,7 @@
 
 // Last: Xlib defines macros (None, Bool, Status) that clash with other headers.
 #include <X11/Xlib.h>
+#include <X11/Xutil.h>
 
 
 double secondsNow() {
@@ -26,8 +28,8 @@ double secondsNow() {
 }
 
 DemoProcess::DemoProcess(const std::string& program, const std::string& workingDir,
-                         const std::vector<std::string>& extraEnv) {
-    const ChildProcess child = startChild(program, workingDir, extraEnv);
+                         const std::vector<std::string>& extraEnv, const std::vector<std::string>& args) {
+    const ChildProcess child = startChild(program, workingDir, extraEnv, args);
     if (child.pid < 0) {
         ended_ = true;
         return;
@@ -206,7 +208,8 @@ ProcessResult DemoProcess::finish(double seconds) {
     return result;
 }
 
-PrivateDisplay::PrivateDisplay() {
+PrivateDisplay::PrivateDisplay(const std::string& screen) {
+    const std::string screenMode = screen + "x24";
     // Display numbers from the process id, ten apart, so tests started side by
     // side try different ones; Xvfb refuses (and ends) when one is taken after all.
     for (int tries = 0, n = 100 + static_cast<int>(getpid() % 3000) * 10; tries < 40; ++tries, ++n) {
@@ -223,7 +226,7 @@ PrivateDisplay::PrivateDisplay() {
             dup2(devNull, STDERR_FILENO);
             // -noreset: without it the server resets whenever its last client
             // leaves, and a demo that connects during the reset gets no GL context.
-            execlp("Xvfb", "Xvfb", name.c_str(), "-screen", "0", "1024x768x24", "-nolisten", "tcp", "-noreset",
+            execlp("Xvfb", "Xvfb", name.c_str(), "-screen", "0", screenMode.c_str(), "-nolisten", "tcp", "-noreset",
                    static_cast<char*>(nullptr));
             _exit(127);
         }
@@ -268,4 +271,63 @@ PrivateDisplay::~PrivateDisplay() {
         kill(pid_, SIGTERM);
         waitpid(pid_, nullptr, 0);
     }
+}
+
+namespace {
+
+int ignoreXErrors(Display*, XErrorEvent*) { return 0; }
+
+int lowestBit(unsigned long mask) {
+    int shift = 0;
+    while (mask != 0 && (mask & 1) == 0) {
+        mask >>= 1;
+        ++shift;
+    }
+    return shift;
+}
+
+}  // namespace
+
+ScreenPicture grabWindow(unsigned long window) {
+    ScreenPicture picture;
+    Display* x = XOpenDisplay(nullptr);
+    if (x == nullptr) return picture;
+    XSetErrorHandler(ignoreXErrors);
+    const Window target = window != 0 ? window : DefaultRootWindow(x);
+    XWindowAttributes attributes{};
+    XImage* pixels = nullptr;
+    if (XGetWindowAttributes(x, target, &attributes) != 0) {
+        pixels = XGetImage(x, target, 0, 0, static_cast<unsigned>(attributes.width),
+                           static_cast<unsigned>(attributes.height), AllPlanes, ZPixmap);
+    }
+    if (pixels != nullptr) {
+        picture.width = attributes.width;
+        picture.height = attributes.height;
+        picture.rgb.resize(static_cast<size_t>(picture.width) * picture.height * 3);
+        const unsigned long masks[3] = {pixels->red_mask, pixels->green_mask, pixels->blue_mask};
+        for (int y = 0; y < picture.height; ++y) {
+            for (int px = 0; px < picture.width; ++px) {
+                const unsigned long pixel = XGetPixel(pixels, px, y);
+                for (int c = 0; c < 3; ++c) {
+                    picture.rgb[(static_cast<size_t>(y) * picture.width + px) * 3 + c] =
+                        static_cast<unsigned char>((pixel & masks[c]) >> lowestBit(masks[c]));
+                }
+            }
+        }
+        XDestroyImage(pixels);
+    }
+    XCloseDisplay(x);
+    return picture;
+}
+
+double ScreenPicture::meanOfColumns(int left, int right) const {
+    double sum = 0.0;
+    long count = 0;
+    for (int y = 0; y < height; ++y) {
+        for (int px = std::max(left, 0); px < std::min(right, width); ++px) {
+            for (int c = 0; c < 3; ++c) sum += rgb[(static_cast<size_t>(y) * width + px) * 3 + c];
+            count += 3;
+        }
+    }
+    return count > 0 ? sum / static_cast<double>(count) : 0.0;
 }

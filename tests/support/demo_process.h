@@ -10,9 +10,9 @@
 
 class DemoProcess {
 public:
-    // Starts program in workingDir; extraEnv as for runProgram.
+    // Starts program with args in workingDir; extraEnv as for runProgram.
     DemoProcess(const std::string& program, const std::string& workingDir,
-                const std::vector<std::string>& extraEnv = {});
+                const std::vector<std::string>& extraEnv = {}, const std::vector<std::string>& args = {});
     ~DemoProcess();  // kills the process if it still runs
     DemoProcess(const DemoProcess&) = delete;
     DemoProcess& operator=(const DemoProcess&) = delete;
@@ -25,6 +25,7 @@ public:
     // The X window of this process (by its _NET_WM_PID), 0 until it is mapped.
     unsigned long findWindow(double seconds);
     bool running();
+    int pid() const { return pid_; }
     const std::string& output() const { return output_; }
 
     // xdotool with these arguments, the window id put where "%w" stands;
@@ -53,16 +54,29 @@ private:
     std::string output_;
 };
 
+// What an X window shows (or the whole screen, for window 0), on this
+// process's DISPLAY: top-down RGB, three bytes a pixel; empty when it cannot
+// be read.
+struct ScreenPicture {
+    int width = 0;
+    int height = 0;
+    std::vector<unsigned char> rgb;
+    // Mean of every channel over the columns [left, right) of the picture.
+    double meanOfColumns(int left, int right) const;
+};
+ScreenPicture grabWindow(unsigned long window);
+
 // Seconds since the process-wide epoch of the tests; for time limits.
 double secondsNow();
 
-// An X server of the test's own (Xvfb, 1024 x 768), made the DISPLAY of this
+// An X server of the test's own (Xvfb, 1024 x 768 unless told), made the DISPLAY of this
 // process and so of everything it starts. Tests that hold keys need one: on a
 // shared display each new demo window takes the input focus, and a window
 // that loses the focus has its held keys released.
 class PrivateDisplay {
 public:
-    PrivateDisplay();   // starts Xvfb on a free display number
+    // Starts Xvfb on a free display number, with one screen of that size.
+    explicit PrivateDisplay(const std::string& screen = "1024x768");
     ~PrivateDisplay();  // ends that Xvfb
     PrivateDisplay(const PrivateDisplay&) = delete;
     PrivateDisplay& operator=(const PrivateDisplay&) = delete;

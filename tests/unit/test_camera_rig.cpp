@@ -295,6 +295,37 @@ TEST_F(RigTest, BeforeAndAtTheFirstUpdate) {
     EXPECT_NEAR(lightRig.position.z, 125.0f, 1e-3f);
 }
 
+// Any frame shows the designed 4:3 picture whole at its centre: a point at
+// the edge of the designed view lands on the frame's top or bottom edge when
+// the frame is wider (the sides show more) and on its left or right edge when
+// it is narrower (more above and below). The designed size keeps the
+// designed matrix to the bit.
+TEST(CameraProjection, EveryShapeOfFrameHoldsTheDesignedPictureWhole) {
+    const Mat4 designed = cameraProjection(1024, 768);
+    EXPECT_EQ(bits(designed[0]), bits(1.299038052558899f));
+    EXPECT_EQ(bits(designed[5]), bits(1.732050895690918f));
+    EXPECT_EQ(std::memcmp(cameraProjection(2048, 1536).m, designed.m, sizeof designed.m), 0);
+
+    // The designed view's corner, seen from the eye at depth 1 (x right, y up).
+    const double slope = std::tan(0.5235987901687622);
+    const double cornerX = slope * 4.0 / 3.0, cornerY = slope;
+    struct Frame {
+        int width, height;
+        bool wider;
+    };
+    for (Frame f : {Frame{1920, 1080, true}, Frame{2560, 1080, true}, Frame{1920, 1200, true},
+                    Frame{1280, 1024, false}, Frame{1080, 1920, false}}) {
+        SCOPED_TRACE(std::to_string(f.width) + " x " + std::to_string(f.height));
+        const Mat4 p = cameraProjection(f.width, f.height);
+        // Clip x and y of a point at depth 1 are p[0] x and p[5] y (w = 1).
+        const double x = p[0] * cornerX, y = p[5] * cornerY;
+        EXPECT_NEAR(f.wider ? y : x, 1.0, 1e-6) << "the designed picture's edge is the frame's edge";
+        EXPECT_LE(f.wider ? x : y, 1.0 + 1e-6) << "a part of the designed picture would be cut";
+        EXPECT_NEAR(p[5] / p[0], static_cast<double>(f.width) / f.height, 1e-5) << "pixels would not be square";
+        EXPECT_EQ(p[11], -1.0f);
+    }
+}
+
 TEST_F(RigTest, CameraReachesPoints13And24OnTimeAndWrapsAtTheEnd) {
     // Segment k runs from stored entry k + 1 to k + 2, so the camera has
     // reached point n (entry n) when it steps into segment n − 1. Each step

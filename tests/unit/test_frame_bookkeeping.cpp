@@ -59,6 +59,33 @@ TEST(FrameMatrices, NormalMatrixOfATranslatedViewIsItsRotation) {
     }
 }
 
+// A new frame size changes the projection between two frames; the motion
+// blur must not take that for motion. After reprojectLastFrame, a camera
+// that stood still shows none.
+TEST(FrameMatrices, AResizedFrameComparesThroughItsNewProjection) {
+    FrameMatrices frame;
+    const Vec3 centroid{120, -40, 3};
+    const Mat4 before = perspective(2 * 0.5235987901687622f, 1024.0f / 768.0f, 1.0f, 10000.0f);
+    const Mat4 after = perspective(2 * 0.5235987901687622f, 1920.0f / 1080.0f, 1.0f, 10000.0f);
+    updateFrameMatrices(frame, viewAt(0), before, centroid);
+    updateFrameMatrices(frame, viewAt(0), before, centroid);
+
+    FrameMatrices resized = frame;
+    reprojectLastFrame(resized, after);
+    updateFrameMatrices(resized, viewAt(0), after, centroid);
+    for (int i = 0; i < 16; ++i) {
+        EXPECT_NEAR(resized.previousModelViewProjection[i], resized.modelViewProjection[i], 1e-6f) << i;
+    }
+    // Without it the frame after the resize compares with the old shape.
+    updateFrameMatrices(frame, viewAt(0), after, centroid);
+    EXPECT_GT(std::fabs(frame.previousModelViewProjection[0] - frame.modelViewProjection[0]), 0.1f);
+    // Before any frame there is nothing to compare with, and nothing changes.
+    FrameMatrices fresh;
+    reprojectLastFrame(fresh, after);
+    EXPECT_FALSE(fresh.hasPreviousFrame);
+    EXPECT_TRUE(sameBits(fresh.modelViewProjection, Mat4()));
+}
+
 TEST(ZapShake, NineTableEntriesThenNothing) {
     const float pixels[] = {10, 20, 80, 85, 90, 15, 10, -15, -10};
     for (int counter = 0; counter < 9; ++counter) {

@@ -1,10 +1,12 @@
-// The timeline's events, the end of the run, the keys and their debounce.
+// The timeline's events, the end of the run, the keys and their debounce, and
+// the demo's command line.
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <sstream>
 #include <vector>
 
+#include "app/demo_options.h"
 #include "app/frame_loop.h"
 #include "app/timeline.h"
 #include "camera/camera_rig.h"
@@ -323,6 +325,43 @@ TEST(SkipAhead, ArrivesWhereFramesAtTheLoopsOwnStepWould) {
     EXPECT_NEAR(skippedLight.x, lightRig.position.x, 1e-3f);
     EXPECT_NEAR(skippedLight.y, lightRig.position.y, 1e-3f);
     EXPECT_NEAR(skippedLight.z, lightRig.position.z, 1e-3f);
+}
+
+}  // namespace
+
+namespace {
+
+// Nothing on the command line is the designed demo; each option only adds,
+// and anything else is refused with a reason before a window opens.
+TEST(DemoOptions, NoneIsTheDesignedWindowAndEachOptionOnlyAdds) {
+    DemoOptions o;
+    std::string error;
+    ASSERT_TRUE(parseDemoOptions({}, o, error));
+    EXPECT_FALSE(o.fullScreen);
+    EXPECT_FALSE(o.sizeGiven);
+    EXPECT_EQ(o.windowSize.width, 1024);
+    EXPECT_EQ(o.windowSize.height, 768);
+    EXPECT_EQ(swapIntervalFor(o.swap, false), -1) << "the designed window sets no swap interval";
+    EXPECT_EQ(swapIntervalFor(o.swap, true), 1) << "full screen must not tear";
+
+    ASSERT_TRUE(parseDemoOptions({"-f", "--size", "2560x1080", "--no-vsync"}, o, error)) << error;
+    EXPECT_TRUE(o.fullScreen);
+    EXPECT_TRUE(o.sizeGiven);
+    EXPECT_EQ(o.windowSize.width, 2560);
+    EXPECT_EQ(o.windowSize.height, 1080);
+    EXPECT_EQ(swapIntervalFor(o.swap, true), 0);
+    ASSERT_TRUE(parseDemoOptions({"--vsync"}, o, error));
+    EXPECT_EQ(swapIntervalFor(o.swap, false), 1);
+
+    for (const std::vector<std::string>& bad :
+         std::vector<std::vector<std::string>>{{"--size", "0x0"}, {"--size", "100000x100000"}, {"--size", "abc"},
+                                               {"--size"}, {"--size", "800x600x2"}, {"--fullscreen=yes"}, {"-x"}}) {
+        DemoOptions refused;
+        error.clear();
+        EXPECT_FALSE(parseDemoOptions(bad, refused, error)) << bad[0];
+        EXPECT_FALSE(error.empty());
+        EXPECT_EQ(error.find('\n'), std::string::npos) << "one line: " << error;
+    }
 }
 
 }  // namespace

@@ -129,6 +129,17 @@ TEST(ViewerRules, LoopEndsSnapToTheTracksBeatsAndPlayingWrapsAtTheEnd) {
     EXPECT_FALSE(reachesLoopEnd(changeLoop(loop, ViewerAction::loopStart, 1300), 24.0, 26.0));
 }
 
+// A frame of 200 ms: the music may lag or lead the picture by most of it
+// before it is moved back; with frames of 5 ms, by up to a tick.
+TEST(ViewerRules, TheMusicIsMovedBackOnceItStraysMoreThanAFrameOrATick) {
+    EXPECT_FALSE(musicStrays(30.15, 30.0, 0.2));
+    EXPECT_FALSE(musicStrays(29.85, 30.0, 0.2));
+    EXPECT_TRUE(musicStrays(30.25, 30.0, 0.2));
+    EXPECT_TRUE(musicStrays(29.75, 30.0, 0.2));
+    EXPECT_FALSE(musicStrays(30.015, 30.0, 0.005));
+    EXPECT_TRUE(musicStrays(30.025, 30.0, 0.005));
+}
+
 TEST(ViewerRules, OptionsAreCheckedBeforeAnythingOpens) {
     ViewerOptions options;
     std::string error;

@@ -28,6 +28,8 @@
 #include "audio/music_player.h"
 #include "platform/frame_size.h"
 #include "platform/platform.h"
+#include "render/frame_matrices.h"
+#include "render/render_targets.h"
 #include "capture_context.h"
 #include "capture_plan.h"
 #include "frame_image.h"
@@ -46,6 +48,7 @@ struct CaptureRun {
     int currentFrame = 0;         // the frame being run; 0 during start-up
     bool keepingThisFrame = false;
     bool writeFailed = false;
+    std::vector<size_t> readsPending;  // indices into keptFrames, oldest first
     VideoWriter video;
     int framesWritten = 0;
 
@@ -64,6 +67,9 @@ struct CaptureRun {
 // pure-black pixels above which a frame counts as over.
 const double kBurntLimit = 0.02;
 const double kBlackLimit = 0.03;
+// Surfaces lower than this (world units above the ground) count as the
+// ground in the report: streets, cobbles, lawns and the pavements' tops.
+const float kGroundHeight = 8.0f;
 
 CaptureRun capture;
 
@@ -85,11 +91,42 @@ void dropHeldReport() {
     capture.consoleBuffer = nullptr;
 }
 
-void reportExposure(const FrameImage& full, int tick) {
+// Where the ground is in the frame just drawn: the pixels whose surface, by
+// the scene's depth, lies less than a pavement's height above the ground
+// (z = 0 in the centred world), top row first as the read-back frame has it.
+std::vector<uint8_t> groundMask() {
+    const int w = frameSize.width, h = frameSize.height;
+    std::vector<float> depth(static_cast<size_t>(w) * h);
+    glBindTexture(GL_TEXTURE_2D, renderTargets.sceneDepthTexture);
+    glPixelStorei(GL_PACK_ALIGNMENT, 4);
+    glGetTexImage(GL_TEXTURE_2D, 0, GL_DEPTH_COMPONENT, GL_FLOAT, depth.data());
+    glBindTexture(GL_TEXTURE_2D, 0);
+    const Mat4 clipToWorld = inverse(multiply(frameMatrices.projection, frameMatrices.view));
+    const float* m = clipToWorld.m;
+    std::vector<uint8_t> mask(depth.size(), 0);
+    for (int y = 0; y < h; ++y) {
+        for (int x = 0; x < w; ++x) {
+            const float d = depth[static_cast<size_t>(y) * w + x];
+            if (d >= 1.0f) continue;  // the sky's far plane
+            const float cx = (x + 0.5f) / w * 2.0f - 1.0f, cy = (y + 0.5f) / h * 2.0f - 1.0f, cz = d * 2.0f - 1.0f;
+            const float z = m[2] * cx + m[6] * cy + m[10] * cz + m[14];
+            const float wc = m[3] * cx + m[7] * cy + m[11] * cz + m[15];
+            if (z / wc < kGroundHeight) mask[static_cast<size_t>(h - 1 - y) * w + x] = 1;
+        }
+    }
+    return mask;
+}
+
+void reportExposure(const FrameImage& full, int tick, const std::vector<uint8_t>& ground) {
     double burnt = shareAtLeast(full, kBurntOutLevel), black = shareAtMost(full, kPureBlackLevel);
-    char line[96];
-    std::snprintf(line, sizeof line, "\rtick %5d  burnt out %6.2f %%  pure black %6.2f %%%s\n", tick, 100.0 * burnt,
-                  100.0 * black, burnt > kBurntLimit || black > kBlackLimit ? "  over" : "");
+    const Brightness frame = brightness(full), onGround = brightness(full, &ground);
+    char line[200];
+    std::snprintf(line, sizeof line,
+                  "\rtick %5d  burnt out %6.2f %%  pure black %6.2f %%  grey median %3d mean %5.1f  at 128+ %5.2f %%"
+                  "  top 1 %% / median %4.2f  ground %4.2f%s\n",
+                  tick, 100.0 * burnt, 100.0 * black, frame.median, frame.mean, 100.0 * frame.brightShare,
+                  frame.topOverMedian, onGround.topOverMedian,
+                  burnt > kBurntLimit || black > kBlackLimit ? "  over" : "");
     std::cout << line << std::flush;
     if (burnt > capture.worstBurnt) {
         capture.worstBurnt = burnt;
@@ -103,9 +140,8 @@ void reportExposure(const FrameImage& full, int tick) {
     if (black > kBlackLimit) ++capture.framesOverBlack;
 }
 
-void keepFrame(const FrameImage& full) {
-    const KeptFrame& kept = capture.keptFrames[capture.nextKept];
-    if (capture.options.report) reportExposure(full, kept.tick);
+void keepFrame(const FrameImage& full, const KeptFrame& kept, const std::vector<uint8_t>& ground) {
+    if (capture.options.report) reportExposure(full, kept.tick, ground);
     if (capture.options.out.empty()) {
         ++capture.framesWritten;
         return;
@@ -120,9 +156,31 @@ void keepFrame(const FrameImage& full) {
     ++capture.framesWritten;
 }
 
+// A kept frame's picture is copied out of the back buffer without waiting
+// and handed on while the next kept frame renders: on a GPU the encoder,
+// not the read-back, sets the pace. `readsPending` holds the kept frames
+// whose copies are on their way, oldest first.
+void keepOldestRead() {
+    FrameImage full;
+    if (!finishFrameRead(full)) {
+        capture.writeFailed = true;
+        return;
+    }
+    keepFrame(full, capture.keptFrames[capture.readsPending.front()], {});
+    capture.readsPending.erase(capture.readsPending.begin());
+}
+
 // Called by the composite at the end of every frame, in place of the swap.
 void capturePresent() {
-    if (capture.keepingThisFrame) keepFrame(readBackFrame());
+    // A report measures the ground by this frame's depth, so it reads the
+    // frame back at once, while that depth is still there.
+    if (capture.keepingThisFrame && capture.options.report) {
+        keepFrame(readBackFrame(), capture.keptFrames[capture.nextKept], groundMask());
+    } else if (capture.keepingThisFrame) {
+        startFrameRead();
+        capture.readsPending.push_back(capture.nextKept);
+        if (capture.readsPending.size() > 1) keepOldestRead();
+    }
     presentCaptureContext();
 }
 
@@ -209,8 +267,8 @@ bool openWriter() {
     }
     VideoSettings settings;
     settings.path = capture.options.out;
-    settings.width = kFrameWidth / capture.options.downscale;
-    settings.height = kFrameHeight / capture.options.downscale;
+    settings.width = frameSize.width / capture.options.downscale;
+    settings.height = frameSize.height / capture.options.downscale;
     settings.fps = capture.options.fps;
     settings.audioOffset = audioOffsetSeconds(capture.keptFrames.front().frame, capture.options.fps);
     settings.duration = videoSeconds(static_cast<int>(capture.keptFrames.size()), capture.options.fps);
@@ -234,6 +292,18 @@ bool openWriter() {
 int main(int argc, char** argv) {
     int early = readCommandLine(argc, argv, "tarnwick_capture", captureUsage(), capture.options, parseCaptureOptions);
     if (early >= 0) return early;
+    if (capture.options.listDevices) {
+        std::cout << describeEglDevices();
+        return 0;
+    }
+    if (capture.options.device >= 0) {
+        const size_t devices = listEglDevices().size();
+        if (static_cast<size_t>(capture.options.device) >= devices) {
+            std::cout << "tarnwick_capture: --device " << capture.options.device << ": this machine has " << devices
+                      << " EGL device(s) (see --list-devices)" << std::endl;
+            return 2;
+        }
+    }
     capture.keptFrames = planFrames(capture.options);
     if (capture.keptFrames.empty()) {
         std::cout << "tarnwick_capture: these options keep no frame" << std::endl;
@@ -251,7 +321,8 @@ int main(int argc, char** argv) {
     // aloud (OpenAL Soft's null device takes the sound instead).
     setenv("ALSOFT_DRIVERS", "null", 1);
 
-    bool opened = openCaptureContext(capture.options.context);
+    frameSize = capture.options.size;
+    bool opened = openCaptureContext(capture.options.context, capture.options.device);
     if (!opened && !capture.options.contextChosen && std::getenv("DISPLAY") != nullptr) {
         std::cout << "EGL failed; falling back to a GLFW window on " << std::getenv("DISPLAY") << std::endl;
         opened = openCaptureContext(ContextKind::glfw);
@@ -303,6 +374,7 @@ int main(int argc, char** argv) {
             break;
         }
     }
+    while (!capture.readsPending.empty() && !capture.writeFailed) keepOldestRead();
     std::cout << std::endl;
     closeMusic();
 

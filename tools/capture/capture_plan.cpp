@@ -50,15 +50,24 @@ std::string captureUsage() {
            "  --end TICK        keep frames before this tick (default 6735, the end)\n"
            "  --ticks T1,T2,..  keep only the first frame at or after each tick,\n"
            "                    written as tick_NNNNN.png (PNG folders only)\n"
+           "  --size WxH        the frame's size, up to 3840x2160 (default 1024x768,\n"
+           "                    the demo's window); wider than 4:3 shows more at the\n"
+           "                    sides, narrower more above and below\n"
            "  --downscale N     keep N x N block averages (4 gives 256 x 192)\n"
            "  --run-dir DIR     the demo's run folder (default: the working directory)\n"
            "  --context KIND    egl (default: no X server needed) or glfw (the demo's\n"
            "                    own window; needs a display)\n"
+           "  --device N        render on EGL device N of --list-devices (default: the\n"
+           "                    first GPU, else the software rasteriser)\n"
+           "  --list-devices    list the EGL devices and end\n"
            "  --no-audio        a video without the music\n"
            "  --quiet           show the demo's start-up report only if start-up fails\n"
            "  --report          print each kept frame's share of burnt-out pixels (every\n"
            "                    channel 250 or above) and of pure black ones (every\n"
-           "                    channel 3 or below), measured at full size, and the worst\n"
+           "                    channel 3 or below), measured at full size, and the worst;\n"
+           "                    and its grey (median, mean, share at 128 or more, the\n"
+           "                    brightest 1 % over the median) and the ground's\n"
+           "                    brightest 1 % over its median\n"
            "Ticks are 1/50 s of demo time.\n";
 }
 
@@ -82,6 +91,10 @@ bool parseCaptureOptions(const std::vector<std::string>& args, CaptureOptions& o
             options.report = true;
             continue;
         }
+        if (name == "--list-devices") {
+            options.listDevices = true;
+            continue;
+        }
         if (i + 1 >= args.size()) {
             error = name.rfind("--", 0) == 0 ? name + " needs a value" : "unknown argument " + name;
             return false;
@@ -102,6 +115,14 @@ bool parseCaptureOptions(const std::vector<std::string>& args, CaptureOptions& o
             ok = parseTickList(value, options.ticks);
         } else if (name == "--downscale") {
             ok = parseInt(value, options.downscale) && options.downscale >= 1 && options.downscale <= 64;
+        } else if (name == "--size") {
+            std::string why;
+            if (!parseFrameSize(value, kMaxCaptureWidth, kMaxCaptureHeight, options.size, why)) {
+                error = "--size: " + why;
+                return false;
+            }
+        } else if (name == "--device") {
+            ok = parseInt(value, options.device) && options.device >= 0;
         } else if (name == "--run-dir") {
             options.runDir = value;
         } else if (name == "--context") {
@@ -118,6 +139,11 @@ bool parseCaptureOptions(const std::vector<std::string>& args, CaptureOptions& o
         }
     }
 
+    if (options.device >= 0 && options.context == ContextKind::glfw) {
+        error = "--device picks an EGL device; the glfw context renders where its display does";
+        return false;
+    }
+    if (options.listDevices) return true;
     // A report alone needs no output: the frames are measured and dropped.
     if (options.out.empty() && !options.report) {
         error = "--out is required, unless --report is given";

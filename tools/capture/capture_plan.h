@@ -20,10 +20,16 @@
 #include <string>
 #include <vector>
 
+#include "platform/frame_size.h"
+
 enum class ContextKind {
-    egl,   // Mesa's surfaceless EGL with a pbuffer: no X server needed
+    egl,   // EGL with a pbuffer, on a GPU when there is one: no X server needed
     glfw,  // the demo's own GLFW window: needs a display (Xvfb will do)
 };
+
+// The largest frame a capture renders: 4K UHD.
+constexpr int kMaxCaptureWidth = 3840;
+constexpr int kMaxCaptureHeight = 2160;
 
 struct CaptureOptions {
     int fps = 60;                 // frames per second of demo time
@@ -34,6 +40,9 @@ struct CaptureOptions {
     std::string runDir;           // empty: the working directory is the run folder
     ContextKind context = ContextKind::egl;
     bool contextChosen = false;   // --context given: no fallback to the other kind
+    FrameSize size;               // --size: the frame's size; the designed 1024 × 768 unless given
+    int device = -1;              // --device: the EGL device's number; -1 picks one
+    bool listDevices = false;     // --list-devices: print the EGL devices and end
     int downscale = 1;            // kept frames are n × n block averages: 4 gives 256 × 192
     std::string audio = "sound/Quillon.mp3";  // muxed into a video; "" for none
     bool quiet = false;           // the demo's start-up report only when start-up fails

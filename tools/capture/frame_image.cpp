@@ -41,6 +41,59 @@ FrameImage downscale(const FrameImage& image, int factor) {
     return small;
 }
 
+FrameImage cropCentre(const FrameImage& image, int width, int height) {
+    FrameImage part;
+    part.width = std::min(width, image.width);
+    part.height = std::min(height, image.height);
+    const int left = (image.width - part.width) / 2, top = (image.height - part.height) / 2;
+    part.rgb.resize(static_cast<size_t>(part.width) * part.height * 3);
+    for (int y = 0; y < part.height; ++y) {
+        std::copy_n(&image.rgb[(static_cast<size_t>(top + y) * image.width + left) * 3],
+                    static_cast<size_t>(part.width) * 3, &part.rgb[static_cast<size_t>(y) * part.width * 3]);
+    }
+    return part;
+}
+
+namespace {
+
+// How much of source pixel i (0..n-1) lies in output pixel o along one axis,
+// when n source pixels map onto m output pixels: the overlap of [i, i + 1)
+// with [o n / m, (o + 1) n / m), in source pixels.
+double overlap(int i, int o, int n, int m) {
+    const double begin = static_cast<double>(o) * n / m, end = static_cast<double>(o + 1) * n / m;
+    return std::max(0.0, std::min(end, i + 1.0) - std::max(begin, static_cast<double>(i)));
+}
+
+}  // namespace
+
+FrameImage resample(const FrameImage& image, int width, int height) {
+    FrameImage small;
+    small.width = width;
+    small.height = height;
+    small.rgb.resize(static_cast<size_t>(width) * height * 3);
+    const double area = static_cast<double>(image.width) / width * image.height / height;
+    for (int y = 0; y < height; ++y) {
+        const int y0 = y * image.height / height, y1 = std::min(image.height, ((y + 1) * image.height + height - 1) / height);
+        for (int x = 0; x < width; ++x) {
+            const int x0 = x * image.width / width, x1 = std::min(image.width, ((x + 1) * image.width + width - 1) / width);
+            double sum[3] = {0.0, 0.0, 0.0};
+            for (int sy = y0; sy < y1; ++sy) {
+                const double wy = overlap(sy, y, image.height, height);
+                for (int sx = x0; sx < x1; ++sx) {
+                    const double w = wy * overlap(sx, x, image.width, width);
+                    const uint8_t* p = &image.rgb[(static_cast<size_t>(sy) * image.width + sx) * 3];
+                    for (int c = 0; c < 3; ++c) sum[c] += w * p[c];
+                }
+            }
+            for (int c = 0; c < 3; ++c) {
+                small.rgb[(static_cast<size_t>(y) * width + x) * 3 + c] =
+                    static_cast<uint8_t>(std::lround(std::min(255.0, sum[c] / area)));
+            }
+        }
+    }
+    return small;
+}
+
 bool writePng(const std::string& path, const FrameImage& image) {
     png_image writer{};
     writer.version = PNG_IMAGE_VERSION;
@@ -118,6 +171,38 @@ double shareOfPixels(const FrameImage& image, Test test) {
 }
 
 }  // namespace
+
+Brightness brightness(const FrameImage& image, const std::vector<uint8_t>* mask) {
+    long counts[256] = {};
+    long pixels = 0;
+    double sum = 0.0;
+    for (size_t i = 0, p = 0; i + 2 < image.rgb.size(); i += 3, ++p) {
+        if (mask != nullptr && (p >= mask->size() || (*mask)[p] == 0)) continue;
+        const int grey = static_cast<int>(std::lround(0.299 * image.rgb[i] + 0.587 * image.rgb[i + 1] +
+                                                      0.114 * image.rgb[i + 2]));
+        ++counts[grey];
+        sum += grey;
+        ++pixels;
+    }
+    Brightness b;
+    if (pixels == 0) return b;
+    // The grey below which a share of the pixels lies.
+    auto percentile = [&](double share) {
+        long seen = 0;
+        for (int g = 0; g < 256; ++g) {
+            seen += counts[g];
+            if (seen > share * static_cast<double>(pixels)) return g;
+        }
+        return 255;
+    };
+    long bright = 0;
+    for (int g = 128; g < 256; ++g) bright += counts[g];
+    b.median = percentile(0.5);
+    b.mean = sum / static_cast<double>(pixels);
+    b.brightShare = static_cast<double>(bright) / static_cast<double>(pixels);
+    b.topOverMedian = static_cast<double>(percentile(0.99)) / std::max(b.median, 1);
+    return b;
+}
 
 double shareAtLeast(const FrameImage& image, int level) {
     return shareOfPixels(image, [level](uint8_t v) { return v >= level; });

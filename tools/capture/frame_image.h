@@ -25,6 +25,15 @@ void flipRows(FrameImage& image);
 // factor 1 returns a copy; sizes not divisible by factor drop the remainder.
 FrameImage downscale(const FrameImage& image, int factor);
 
+// The middle width × height of a picture (clamped to its size).
+FrameImage cropCentre(const FrameImage& image, int width, int height);
+
+// Shrunk to width × height by area: each pixel the mean of the part of the
+// picture it covers, pixels cut by its edges counted by the share inside. For
+// a whole factor this is downscale's box average; it compares frames of any
+// size with the 256 × 192 references.
+FrameImage resample(const FrameImage& image, int width, int height);
+
 // 8-bit RGB PNG. Both report a failure on the console and return false.
 bool writePng(const std::string& path, const FrameImage& image);
 bool readPng(const std::string& path, FrameImage& image);
@@ -45,6 +54,18 @@ double meanLevel(const FrameImage& image);
 // picture has lost what it showed, to clipping or to the void.
 constexpr int kBurntOutLevel = 250;
 constexpr int kPureBlackLevel = 3;
+
+// How bright a picture is, in 8-bit grey (0.299 R + 0.587 G + 0.114 B): its
+// median and mean, the share of pixels at grey 128 or more, and its
+// brightest 1 % (the 99th percentile) over its median. Where a mask is
+// given, only the pixels it marks (non-zero) count; no pixel: all zero.
+struct Brightness {
+    int median = 0;
+    double mean = 0.0;
+    double brightShare = 0.0;  // 0..1
+    double topOverMedian = 0.0;
+};
+Brightness brightness(const FrameImage& image, const std::vector<uint8_t>* mask = nullptr);
 
 // Share (0..1) of the pixels whose every channel is at least (at most) level.
 double shareAtLeast(const FrameImage& image, int level);

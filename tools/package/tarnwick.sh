@@ -3,6 +3,12 @@
 # scenes, textures and music by relative path, so it runs from any directory.
 prefix=$(readlink -f "$(dirname "$(readlink -f "$0")")/..")
 data="$prefix/share/games/tarnwick"
+demo="$prefix/lib/games/tarnwick/tarnwick"
+
+# The usage needs no display and no data.
+if [ $# -eq 1 ] && { [ "$1" = --help ] || [ "$1" = -h ]; }; then
+    exec "$demo" "$1"
+fi
 
 # Without a display the window cannot open; the capture tool needs none.
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
@@ -13,4 +19,4 @@ if ! cd "$data" 2>/dev/null; then
     echo "tarnwick: no data folder at $data; reinstall tarnwick" >&2
     exit 1
 fi
-exec "$prefix/lib/games/tarnwick/tarnwick"
+exec "$demo" "$@"

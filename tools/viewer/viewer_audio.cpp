@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "audio/music_player.h"
+#include "viewer_controls.h"
 
 ViewerAudio viewerAudio;
 
@@ -45,6 +46,7 @@ void setOffset(double seconds) {
     const double last = std::max(0.0, trackSeconds() - kTickSeconds);
     const double frame = std::clamp(seconds, 0.0, last) * viewerAudio.track.sampleRate;
     alSourcei(source, AL_SAMPLE_OFFSET, static_cast<ALint>(std::lround(frame)));
+    viewerAudio.heldBack = false;
 }
 
 }  // namespace
@@ -89,7 +91,9 @@ void followPicture(double pictureSeconds, bool playing, double speed, double fra
     if (state != AL_PLAYING) {
         setOffset(pictureSeconds);
         alSourcePlay(source);
-    } else if (std::fabs(musicSeconds() - pictureSeconds) > std::max(frameSeconds, kTickSeconds)) {
+    } else if (musicStrays(musicSeconds(), pictureSeconds, frameSeconds)) {
+        ++viewerAudio.driftMoves;
+        if (viewerAudio.heldBack) ++viewerAudio.heldBackMoves;
         setOffset(pictureSeconds);
     }
 }

@@ -21,6 +21,14 @@ struct ViewerAudio {
     ALuint stepSource = 0;
     ALuint stepBuffer = 0;
     float pitch = 1.0f;
+    // Moves back to the picture while playing. A frame too long to follow
+    // (the viewer holds the picture back) leaves the music ahead by what the
+    // picture lost: heldBack says one came since the music was last put in
+    // place, and heldBackMoves counts the moves it explains. Any other move
+    // means the music strayed by itself.
+    int driftMoves = 0;
+    int heldBackMoves = 0;
+    bool heldBack = false;
 };
 
 extern ViewerAudio viewerAudio;

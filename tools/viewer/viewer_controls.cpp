@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "app/demo_options.h"
 #include "app/timeline.h"
 #include "tempo.h"
 
@@ -30,6 +31,8 @@ std::string viewerUsage() {
            "  --run-dir DIR   the demo's run folder (default: the working directory)\n"
            "  --tick T        open paused at tick T (1/50 s) instead of playing from 0\n"
            "  --shots DIR     where P writes its PNG (default: the folder started from)\n"
+           "  --size WxH      the window's size to start with (default 1024x768); the\n"
+           "                  window can be resized, and P writes the frame as shown\n"
            "Keys: Space pause/play, Left/Right 1 s (Shift: 10 s), Home start, End last\n"
            "second, ',' '.' one tick back/on while paused, '[' ']' half/double speed,\n"
            "P write the frame as tick_NNNNN.png, M B Z as in the demo, T the timeline\n"
@@ -40,7 +43,7 @@ std::string viewerUsage() {
 bool parseViewerOptions(const std::vector<std::string>& args, ViewerOptions& options, std::string& error) {
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& name = args[i];
-        if (name != "--run-dir" && name != "--tick" && name != "--shots") {
+        if (name != "--run-dir" && name != "--tick" && name != "--shots" && name != "--size") {
             error = "unknown argument " + name;
             return false;
         }
@@ -53,6 +56,12 @@ bool parseViewerOptions(const std::vector<std::string>& args, ViewerOptions& opt
             options.runDir = value;
         } else if (name == "--shots") {
             options.shotDir = value;
+        } else if (name == "--size") {
+            std::string why;
+            if (!parseFrameSize(value, kMaxWindowWidth, kMaxWindowHeight, options.size, why)) {
+                error = "--size: " + why;
+                return false;
+            }
         } else if (!parseTick(value, options.startTick)) {
             error = "bad value for --tick: " + value + " (0 to " + std::to_string(lastTick()) + ")";
             return false;
@@ -150,6 +159,10 @@ bool reachesLoopEnd(const PlayLoop& loop, double from, double to) {
     if (!loopActive(loop)) return false;
     const double end = loop.end / static_cast<double>(kTicksPerSecond);
     return from < end && to >= end;
+}
+
+bool musicStrays(double musicSeconds, double pictureSeconds, double frameSeconds) {
+    return std::fabs(musicSeconds - pictureSeconds) > std::max(frameSeconds, 1.0 / kTicksPerSecond);
 }
 
 int wholeTick(double timelineTicks) { return static_cast<int>(std::floor(timelineTicks + 1e-6)); }

@@ -10,10 +10,13 @@
 #include <string>
 #include <vector>
 
+#include "platform/frame_size.h"
+
 struct ViewerOptions {
     std::string runDir;     // empty: the working directory is the run folder
     std::string shotDir;    // where P writes; empty: the folder the viewer was started in
     int startTick = -1;     // --tick: open paused at this tick; -1 plays from tick 0
+    FrameSize size;         // --size: the window's size at the start (it can be resized)
 };
 
 // Parses argv (without the program name); false with a one-line reason.
@@ -88,6 +91,11 @@ bool loopActive(const PlayLoop& loop);
 PlayLoop changeLoop(PlayLoop loop, ViewerAction action, int tick);
 // Whether a played frame from seconds `from` to `to` reaches the loop's end.
 bool reachesLoopEnd(const PlayLoop& loop, double from, double to);
+
+// Playing, whether the music has strayed so far from the picture that it is
+// moved back: more than a frame, or each frame's own jitter would move it,
+// and at least a tick, where frames are shorter than the sound's steps.
+bool musicStrays(double musicSeconds, double pictureSeconds, double frameSeconds);
 
 struct TitleInfo {
     int tick = 0;

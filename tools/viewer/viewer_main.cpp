@@ -123,8 +123,19 @@ void viewerPresent() {
         viewer.shotWanted = false;
         writeShot();
     }
-    drawTimelineStrip(wholeTick(runState.timelineTicks), viewer.loop, kFrameWidth, kFrameHeight);
-    viewer.windowPresent();
+    drawTimelineStrip(wholeTick(runState.timelineTicks), viewer.loop, frameSize.width, frameSize.height);
+    const Mat4 projectionBefore = cameraRig.projMatrix;
+    const FrameSize sizeBefore = frameSize;
+    viewer.windowPresent();  // a resized window gets its new size here (resizeFrame)
+    if (frameSize.width != sizeBefore.width || frameSize.height != sizeBefore.height) {
+        // The held frame, seen through the new projection: a paused picture
+        // is drawn again whole at the new size, its motion blur unchanged.
+        viewer.held.projection = cameraRig.projMatrix;
+        viewer.held.matrices.previousModelViewProjection =
+            multiply(multiply(cameraRig.projMatrix, inverse(projectionBefore)),
+                     viewer.held.matrices.previousModelViewProjection);
+        viewer.redrawWanted = true;
+    }
 }
 
 bool repeats(ViewerAction action) {
@@ -151,7 +162,14 @@ void onRefresh(GLFWwindow*) { viewer.redrawWanted = true; }
 // A click on the strip seeks; dragging on it goes on seeking. Only the
 // latest place asked for is taken between frames.
 void pointTo(double x, double y) {
-    const int tick = stripTickAt(x, y, kFrameWidth, kFrameHeight);
+    // The pointer is in the window's units, the strip in the framebuffer's
+    // pixels; on a high-density display those differ.
+    int windowWidth = 0, windowHeight = 0;
+    glfwGetWindowSize(demoWindow, &windowWidth, &windowHeight);
+    if (windowWidth <= 0 || windowHeight <= 0) return;
+    const double sx = static_cast<double>(frameSize.width) / windowWidth;
+    const double sy = static_cast<double>(frameSize.height) / windowHeight;
+    const int tick = stripTickAt(x * sx, y * sy, frameSize.width, frameSize.height);
     if (tick >= 0) viewer.dragTick = tick;
 }
 
@@ -310,7 +328,17 @@ void act(ViewerAction action) {
         case ViewerAction::seekStart:
         case ViewerAction::seekEnd: seekTo(seekTarget(action, clockTick())); break;
         case ViewerAction::slower:
-        case ViewerAction::faster: viewer.speedStep = changeSpeed(viewer.speedStep, action); break;
+        case ViewerAction::faster:
+            // The time played since the last frame went at the old speed;
+            // only what follows goes at the new one, or the picture jumps.
+            if (!viewer.paused) {
+                const double now = wallClock();
+                viewer.clockSeconds += std::min(now - viewer.lastPlayWall, kLongestPlayStep) *
+                                       speedFactor(viewer.speedStep);
+                viewer.lastPlayWall = now;
+            }
+            viewer.speedStep = changeSpeed(viewer.speedStep, action);
+            break;
         case ViewerAction::shot:
             viewer.shotWanted = true;
             if (viewer.paused) viewer.redrawWanted = true;
@@ -395,6 +423,7 @@ void showTitle() {
 void playOn() {
     const double now = wallClock();
     const double step = std::min(now - viewer.lastPlayWall, kLongestPlayStep) * speedFactor(viewer.speedStep);
+    if (now - viewer.lastPlayWall > kLongestPlayStep) viewerAudio.heldBack = true;
     viewer.lastPlayWall = now;
     const double last = tickSeconds(lastTick());
     if (reachesLoopEnd(viewer.loop, viewer.clockSeconds, std::min(viewer.clockSeconds + step, last))) {
@@ -423,7 +452,11 @@ int main(int argc, char** argv) {
         std::cout << "tarnwick_viewer: cannot enter " << viewer.options.runDir << std::endl;
         return 2;
     }
-    openDemoWindow();  // ends the process with code 1 when there is no GL context
+    // A window that can be resized, of the size asked for.
+    DemoOptions window;
+    window.sizeGiven = true;
+    window.windowSize = viewer.options.size;
+    openDemoWindow(window);  // ends the process with code 1 when there is no GL context
     viewer.windowPresent = platform.present;
     platform.readClock = virtualClock;
     platform.present = viewerPresent;
@@ -483,6 +516,10 @@ int main(int argc, char** argv) {
     if (viewer.framesPlayed > 0) {
         std::cout << "Played " << viewer.framesPlayed << " frames, " << viewer.secondsPlayed * 1000.0 / viewer.framesPlayed
                   << " ms each: " << viewer.framesPlayed / viewer.secondsPlayed << " frames/s" << std::endl;
+    }
+    if (viewerAudio.sound) {
+        std::cout << "Music moved back to the picture " << viewerAudio.driftMoves << " times, "
+                  << viewerAudio.heldBackMoves << " of them after frames too long to follow." << std::endl;
     }
     closeViewerAudio();
     closeMusic();
