@@ -12,7 +12,9 @@
 # grey, the share of pixels at grey 128 or more and the brightest 1 % over the
 # median; and, on the street frames (ticks 300 to 1000 and 6300 to 6700,
 # every 50), the median of the ground's brightest 1 % over its median, which
-# says how the lamps' pools stand out of the night.
+# says how the lamps' pools stand out of the night; and at each visit (ticks
+# 1600, 2600, ... 5600) how the sculpture stands out of its frame: the mean
+# grey inside its box as the camera sees it over that of the rest.
 #
 #   tools/exposure_report.sh [build folder]      (default: build)
 #
@@ -23,19 +25,24 @@ build="$(cd "${1:-$root/build}" && pwd)"
 
 cmake --build "$build" --target tarnwick_capture
 street="$( (seq 300 50 1000; seq 6300 50 6700) | paste -s -d ,)"
-ticks="$( (seq 10 25 6710; seq 300 50 1000; seq 6300 50 6700) | sort -n -u | paste -s -d ,)"
+visits="1600,2600,3600,4600,5600"
+ticks="$( (seq 10 25 6710; seq 300 50 1000; seq 6300 50 6700; tr , '\n' <<<"$visits") | sort -n -u | paste -s -d ,)"
 report="$("$build/tools/capture/tarnwick_capture" --run-dir "$build/run" --quiet --fps 25 --report --ticks "$ticks" \
   | tr '\r' '\n' | grep -E '^(tick|Worst)')"
 echo "$report"
 echo
-awk -v street="$street" '
-  BEGIN { n = split(street, s, ","); for (i = 1; i <= n; i++) isStreet[s[i]] = 1 }
+awk -v street="$street" -v visits="$visits" '
+  BEGIN {
+    n = split(street, s, ","); for (i = 1; i <= n; i++) isStreet[s[i]] = 1
+    n = split(visits, v, ","); for (i = 1; i <= n; i++) isVisit[v[i]] = 1
+  }
   /^tick/ {
     tick = $2 + 0
     match($0, /grey median +[0-9]+ mean +[0-9.]+  at 128\+ +[0-9.]+ %  top 1 % \/ median +[0-9.]+  ground +[0-9.]+/)
     split(substr($0, RSTART, RLENGTH), f, " +")
     median = f[3]; mean = f[5]; bright = f[8]; top = f[15]; ground = f[17]
     if (isStreet[tick]) grounds[++streetFrames] = ground
+    if (isVisit[tick] && match($0, /subject +[0-9.]+/)) subjects = subjects sprintf("  %d: %s", tick, substr($0, RSTART + 8, RLENGTH - 8) + 0)
     if ((tick - 10) % 25 != 0) next
     act = tick <= 1060 ? 1 : (tick <= 6260 ? 2 : 3)
     count[act]++; sumMedian[act] += median; sumMean[act] += mean; sumBright[act] += bright; sumTop[act] += top
@@ -51,6 +58,7 @@ awk -v street="$street" '
     }
     # The median of the street frames ground figures.
     for (i = 1; i <= streetFrames; i++) for (j = i + 1; j <= streetFrames; j++) if (grounds[j] < grounds[i]) { t = grounds[i]; grounds[i] = grounds[j]; grounds[j] = t }
+    if (subjects != "") printf "the sculpture against the rest of its frame, mean grey in its box on the screen over the rest:%s\n", subjects
     if (streetFrames) printf "street frames: %d, the ground'"'"'s brightest 1 %% over its median: median %.2f (%.2f to %.2f)\n", streetFrames, (grounds[int((streetFrames + 1) / 2)] + grounds[int(streetFrames / 2) + 1]) / 2, grounds[1], grounds[streetFrames]
   }' <<<"$report"
 ! grep -q '  over$' <<<"$report"

@@ -15,7 +15,9 @@
 #include <GL/glew.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -26,6 +28,9 @@
 
 #include "app/frame_loop.h"
 #include "audio/music_player.h"
+#include "import/scene.h"
+#include "platform/run_state.h"
+#include "shading/shader_bindings.h"
 #include "platform/frame_size.h"
 #include "platform/platform.h"
 #include "render/frame_matrices.h"
@@ -91,16 +96,21 @@ void dropHeldReport() {
     capture.consoleBuffer = nullptr;
 }
 
-// Where the ground is in the frame just drawn: the pixels whose surface, by
-// the scene's depth, lies less than a pavement's height above the ground
-// (z = 0 in the centred world), top row first as the read-back frame has it.
-std::vector<uint8_t> groundMask() {
-    const int w = frameSize.width, h = frameSize.height;
-    std::vector<float> depth(static_cast<size_t>(w) * h);
+// The scene's depth of the frame just drawn, bottom row first as GL has it.
+std::vector<float> sceneDepth() {
+    std::vector<float> depth(static_cast<size_t>(frameSize.width) * frameSize.height);
     glBindTexture(GL_TEXTURE_2D, renderTargets.sceneDepthTexture);
     glPixelStorei(GL_PACK_ALIGNMENT, 4);
     glGetTexImage(GL_TEXTURE_2D, 0, GL_DEPTH_COMPONENT, GL_FLOAT, depth.data());
     glBindTexture(GL_TEXTURE_2D, 0);
+    return depth;
+}
+
+// Where the ground is in the frame just drawn: the pixels whose surface, by
+// the scene's depth, lies less than a pavement's height above the ground
+// (z = 0 in the centred world), top row first as the read-back frame has it.
+std::vector<uint8_t> groundMask(const std::vector<float>& depth) {
+    const int w = frameSize.width, h = frameSize.height;
     const Mat4 clipToWorld = inverse(multiply(frameMatrices.projection, frameMatrices.view));
     const float* m = clipToWorld.m;
     std::vector<uint8_t> mask(depth.size(), 0);
@@ -117,15 +127,122 @@ std::vector<uint8_t> groundMask() {
     return mask;
 }
 
-void reportExposure(const FrameImage& full, int tick, const std::vector<uint8_t>& ground) {
+// The sculptures' corners in the model's own coordinates (x, y, z after
+// one another): the last meshes of the main scene, read back from their
+// position buffers once, and each one's middle.
+struct Sculpture {
+    std::vector<float> corners;
+    Vec3 middle;
+};
+std::vector<Sculpture> sculptures;
+
+void readSculptures() {
+    const std::vector<SceneMesh>& meshes = mainScene->meshes;
+    // As many as the scene pass hides until the reveal.
+    const size_t count = std::min(static_cast<size_t>(RunState{}.hiddenMeshCount), meshes.size());
+    for (size_t i = meshes.size() - count; i < meshes.size(); ++i) {
+        Sculpture piece;
+        piece.corners.resize(static_cast<size_t>(meshes[i].vertexCount) * 3);
+        GLint buffer = 0;
+        glBindVertexArray(meshes[i].vertexArray);
+        glGetVertexAttribiv(kPositionAttribute, GL_VERTEX_ATTRIB_ARRAY_BUFFER_BINDING, &buffer);
+        glBindBuffer(GL_ARRAY_BUFFER, static_cast<GLuint>(buffer));
+        glGetBufferSubData(GL_ARRAY_BUFFER, 0, static_cast<GLsizeiptr>(piece.corners.size() * sizeof(float)),
+                           piece.corners.data());
+        Vec3 sum{};
+        for (size_t k = 0; k + 2 < piece.corners.size(); k += 3) {
+            sum = sum + Vec3{piece.corners[k], piece.corners[k + 1], piece.corners[k + 2]};
+        }
+        piece.middle = sum * (3.0f / std::max<float>(static_cast<float>(piece.corners.size()), 3.0f));
+        sculptures.push_back(std::move(piece));
+    }
+    glBindBuffer(GL_ARRAY_BUFFER, 0);
+    glBindVertexArray(0);
+}
+
+// Where the sculpture nearest the eye, of those in front of it, shows in
+// the frame just drawn: its triangles rasterised (pixel centres inside) where
+// the scene's depth says nothing stands before them. Top row first; empty
+// when no piece is in front of the eye.
+std::vector<uint8_t> subjectMask(const std::vector<float>& depth) {
+    if (sculptures.empty() && mainScene != nullptr) readSculptures();
+    const int w = frameSize.width, h = frameSize.height;
+    std::vector<uint8_t> mask;
+    const float* mv = frameMatrices.modelView.m;
+    const Sculpture* nearest = nullptr;
+    float nearestDistance = 1e30f;
+    for (const Sculpture& piece : sculptures) {
+        const Vec3 c = piece.middle;
+        const Vec3 e{mv[0] * c.x + mv[4] * c.y + mv[8] * c.z + mv[12], mv[1] * c.x + mv[5] * c.y + mv[9] * c.z + mv[13],
+                     mv[2] * c.x + mv[6] * c.y + mv[10] * c.z + mv[14]};
+        if (e.z < 0.0f && length(e) < nearestDistance) {
+            nearestDistance = length(e);
+            nearest = &piece;
+        }
+    }
+    if (nearest == nullptr) return mask;
+    mask.assign(depth.size(), 0);
+    const float* m = frameMatrices.modelViewProjection.m;
+    const std::vector<float>& p = nearest->corners;
+    for (size_t k = 0; k + 8 < p.size(); k += 9) {
+        float sx[3], sy[3], sz[3];
+        bool inFront = true;
+        for (int v = 0; v < 3; ++v) {
+            const float* q = &p[k + 3 * v];
+            const float cw = m[3] * q[0] + m[7] * q[1] + m[11] * q[2] + m[15];
+            inFront = inFront && cw > 1e-3f;
+            if (!inFront) break;
+            sx[v] = (0.5f + 0.5f * (m[0] * q[0] + m[4] * q[1] + m[8] * q[2] + m[12]) / cw) * w;
+            sy[v] = (0.5f + 0.5f * (m[1] * q[0] + m[5] * q[1] + m[9] * q[2] + m[13]) / cw) * h;  // bottom row 0
+            sz[v] = 0.5f + 0.5f * (m[2] * q[0] + m[6] * q[1] + m[10] * q[2] + m[14]) / cw;
+        }
+        if (!inFront) continue;
+        const float area = (sx[1] - sx[0]) * (sy[2] - sy[0]) - (sx[2] - sx[0]) * (sy[1] - sy[0]);
+        if (std::fabs(area) < 1e-6f) continue;
+        const int x0 = std::max(0, static_cast<int>(std::min({sx[0], sx[1], sx[2]})));
+        const int x1 = std::min(w - 1, static_cast<int>(std::max({sx[0], sx[1], sx[2]})));
+        const int y0 = std::max(0, static_cast<int>(std::min({sy[0], sy[1], sy[2]})));
+        const int y1 = std::min(h - 1, static_cast<int>(std::max({sy[0], sy[1], sy[2]})));
+        for (int y = y0; y <= y1; ++y) {
+            for (int x = x0; x <= x1; ++x) {
+                const float px = x + 0.5f, py = y + 0.5f;
+                // Barycentric weights; the screen-space depth is affine in them.
+                const float b1 = ((px - sx[0]) * (sy[2] - sy[0]) - (sx[2] - sx[0]) * (py - sy[0])) / area;
+                const float b2 = ((sx[1] - sx[0]) * (py - sy[0]) - (px - sx[0]) * (sy[1] - sy[0])) / area;
+                if (b1 < 0.0f || b2 < 0.0f || b1 + b2 > 1.0f) continue;
+                const float z = sz[0] + b1 * (sz[1] - sz[0]) + b2 * (sz[2] - sz[0]);
+                if (z <= depth[static_cast<size_t>(y) * w + x] + 1e-4f) mask[static_cast<size_t>(h - 1 - y) * w + x] = 1;
+            }
+        }
+    }
+    return mask;
+}
+
+// The mean grey where the mask marks over the mean grey of the rest of the
+// frame; 0 when either part is empty.
+double subjectRatio(const FrameImage& full, const std::vector<uint8_t>& subject) {
+    if (subject.size() != full.rgb.size() / 3) return 0.0;
+    std::vector<uint8_t> rest(subject.size());
+    long marked = 0;
+    for (size_t i = 0; i < subject.size(); ++i) {
+        rest[i] = subject[i] ? 0 : 1;
+        marked += subject[i];
+    }
+    if (marked == 0 || marked == static_cast<long>(subject.size())) return 0.0;
+    const double restMean = brightness(full, &rest).mean;
+    return restMean > 0.0 ? brightness(full, &subject).mean / restMean : 0.0;
+}
+
+void reportExposure(const FrameImage& full, int tick, const std::vector<uint8_t>& ground,
+                    const std::vector<uint8_t>& subject) {
     double burnt = shareAtLeast(full, kBurntOutLevel), black = shareAtMost(full, kPureBlackLevel);
     const Brightness frame = brightness(full), onGround = brightness(full, &ground);
-    char line[200];
+    char line[240];
     std::snprintf(line, sizeof line,
                   "\rtick %5d  burnt out %6.2f %%  pure black %6.2f %%  grey median %3d mean %5.1f  at 128+ %5.2f %%"
-                  "  top 1 %% / median %4.2f  ground %4.2f%s\n",
+                  "  top 1 %% / median %4.2f  ground %4.2f  subject %4.2f%s\n",
                   tick, 100.0 * burnt, 100.0 * black, frame.median, frame.mean, 100.0 * frame.brightShare,
-                  frame.topOverMedian, onGround.topOverMedian,
+                  frame.topOverMedian, onGround.topOverMedian, subjectRatio(full, subject),
                   burnt > kBurntLimit || black > kBlackLimit ? "  over" : "");
     std::cout << line << std::flush;
     if (burnt > capture.worstBurnt) {
@@ -140,8 +257,9 @@ void reportExposure(const FrameImage& full, int tick, const std::vector<uint8_t>
     if (black > kBlackLimit) ++capture.framesOverBlack;
 }
 
-void keepFrame(const FrameImage& full, const KeptFrame& kept, const std::vector<uint8_t>& ground) {
-    if (capture.options.report) reportExposure(full, kept.tick, ground);
+void keepFrame(const FrameImage& full, const KeptFrame& kept, const std::vector<uint8_t>& ground,
+               const std::vector<uint8_t>& subject) {
+    if (capture.options.report) reportExposure(full, kept.tick, ground, subject);
     if (capture.options.out.empty()) {
         ++capture.framesWritten;
         return;
@@ -166,7 +284,7 @@ void keepOldestRead() {
         capture.writeFailed = true;
         return;
     }
-    keepFrame(full, capture.keptFrames[capture.readsPending.front()], {});
+    keepFrame(full, capture.keptFrames[capture.readsPending.front()], {}, {});
     capture.readsPending.erase(capture.readsPending.begin());
 }
 
@@ -175,7 +293,8 @@ void capturePresent() {
     // A report measures the ground by this frame's depth, so it reads the
     // frame back at once, while that depth is still there.
     if (capture.keepingThisFrame && capture.options.report) {
-        keepFrame(readBackFrame(), capture.keptFrames[capture.nextKept], groundMask());
+        const std::vector<float> depth = sceneDepth();
+        keepFrame(readBackFrame(), capture.keptFrames[capture.nextKept], groundMask(depth), subjectMask(depth));
     } else if (capture.keepingThisFrame) {
         startFrameRead();
         capture.readsPending.push_back(capture.nextKept);
