@@ -259,8 +259,9 @@ void addShaderCases(std::vector<BadInput>& cases) {
         cases.back().uniformsAgainstGood = true;
     }
     // One uniform each of the stages that have any, made a constant: the stage
-    // links, the lookup finds nothing and prints -1 as an unsigned number. The
-    // three quad vertex stages have no uniform to lose.
+    // links, the lookup finds nothing and prints -1 as an unsigned number. Each
+    // is one that no other stage of its program declares, or the program would
+    // keep it. The motion blur's vertex stage has no uniform to lose.
     struct Lacking {
         const char* file;
         const char* uniform;
@@ -269,8 +270,9 @@ void addShaderCases(std::vector<BadInput>& cases) {
     const Lacking lacking[] = {{"PVL_Tex.vert", "modelMatrix", 0},
                                {"PVL_Tex.frag", "mat_diffuse", 4},
                                {"motionBlur.frag", "ivpMatrix", 22},
-                               {"pureQuad.frag", "offset", 30},
-                               {"bloom.frag", "threshold", 27}};
+                               {"pureQuad.vert", "offset", 30},
+                               {"bloom.frag", "horizontal", 26},
+                               {"bloom.vert", "width", 28}};
     for (const auto& [fileName, uniform, index] : lacking) {
         const std::string file = fileName, name = uniform, path = shaderPath(file);
         const std::string stem = file.substr(0, file.find('.')) + "_" + file.substr(file.find('.') + 1);
