@@ -84,11 +84,15 @@ uniform float bias;   // -0.003: the shift never goes further than this
 
 out vec4 fragColor;
 
-// The walking lamp: warm, strong close by, and falling off within a street
-// or two, so that it rakes across what it passes instead of flooding the town.
+// The walking lamp: warm, strong close by, and a pool of light a few metres
+// across round it: the fall-off of a small light, windowed so that it has
+// gone by kLampReach (3.6 m at the model's 50 units to the metre) and ends
+// with no slope, so no edge shows. Beyond that the square keeps the night's
+// blue, and what the lamp visits is the brightest thing there.
 const vec3 kLampColour = vec3(1.0, 0.8, 0.58);
-const float kLampStrength = 3.0;
-const float kLampHalfDistance = 140.0;
+const float kLampStrength = 5.0;
+const float kLampHalfDistance = 50.0;
+const float kLampReach = 180.0;
 
 // The night, in units of "light_ambient": the sky's glow from above, the
 // ground's faint bounce from below, and the moon (world direction towards it,
@@ -214,7 +218,10 @@ void main() {
     vec3 toLight = eyeLight - eyePosition;
     float lightSquared = dot(toLight, toLight);
     vec3 l = toLight * inversesqrt(max(lightSquared, 1e-12));
-    float lamp = kLampStrength / (1.0 + lightSquared * (1.0 / (kLampHalfDistance * kLampHalfDistance)));
+    float reach = min(lightSquared * (1.0 / (kLampReach * kLampReach)), 1.0);
+    float window = 1.0 - reach * reach;
+    float lamp = kLampStrength * window * window /
+                 (1.0 + lightSquared * (1.0 / (kLampHalfDistance * kLampHalfDistance)));
     float lambert = max(dot(n, l), 0.0);
     vec3 halfway = normalize(l + toEye);
     float highlight = lambert > 0.0 ? highlightPower(max(dot(n, halfway), 0.0), max(mat_shininess, 1.0)) : 0.0;

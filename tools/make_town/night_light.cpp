@@ -21,7 +21,7 @@ namespace {
 const float kLampEdge = 90.0f;    // longest edge left in a lamp's pool on the ground (twice that on walls)
 const int kMostCuts = 16;
 const float kShadeDepth = 0.75f;  // how much of the night's light the very foot of a thing loses
-const float kBrightest = 10.0f;   // w close to a lamp
+const float kBrightest = 14.0f;   // w close to a lamp
 
 // Parts whose big flat triangles a pool of light or a small shade would
 // smear: the ground, the pavements and the walls.
@@ -194,7 +194,7 @@ float openness(const NightLighting& night, const FootingGrid& grid, const Corner
 
 }  // namespace
 
-void bakeNightLight(SceneModel& model, std::size_t firstPart, std::size_t endPart) {
+void bakeNightLight(SceneModel& model, std::size_t firstPart, std::size_t endPart, float ownLight) {
     const NightLighting& night = model.night;
     std::vector<Zone> zones;
     for (const LampLight& lamp : night.lamps) zones.push_back(Zone{lamp.position, lamp.reach, kLampEdge, false});
@@ -229,7 +229,8 @@ void bakeNightLight(SceneModel& model, std::size_t firstPart, std::size_t endPar
             // A wall an arm's length from a lamp would take ten times the
             // light of the ground below it: eased into kBrightest, the way
             // an eye (and a film) takes a glare.
-            float light = kBrightest * (1.0f - std::exp(-lampLight(night, c) / kBrightest));
+            float light = kBrightest * (1.0f - std::exp(-lampLight(night, c) / kBrightest)) +
+                          ownLight * (0.6f + 0.4f * c.normal.z);
             float open = openness(night, grid, c, ground, wallFeet);
             // Shade dims the night and the lamps alike; the encoding keeps 0 for
             // "neither", so a corner far from both writes the file as before.

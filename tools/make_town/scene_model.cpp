@@ -267,7 +267,7 @@ LampLight addWallLantern(MeshBuilder& iron, MeshBuilder& glass, const Placement&
     appendPlaced(iron, cap, at);
     appendPlaced(glass, lamp, at);
     // Close to its wall and low, under a cap: a fan of light down the wall, a pool on the pavement.
-    return LampLight{placePoint(at, Vec3{0.0f, -30.0f, height + 12.0f}), 16.0f, 80.0f, 300.0f, 2.0f};
+    return LampLight{placePoint(at, Vec3{0.0f, -30.0f, height + 12.0f}), 28.0f, 80.0f, 300.0f, 2.0f};
 }
 
 LampLight addLampPost(MeshBuilder& iron, MeshBuilder& glass, const Placement& at) {
@@ -281,7 +281,7 @@ LampLight addLampPost(MeshBuilder& iron, MeshBuilder& glass, const Placement& at
     appendPlaced(iron, post, at);
     appendPlaced(glass, lamp, at);
     // High up, under a reflector: a pool round the post, dark between two posts.
-    return LampLight{placePoint(at, Vec3{0.0f, 0.0f, 273.0f}), 80.0f, 100.0f, 380.0f, 16.0f};
+    return LampLight{placePoint(at, Vec3{0.0f, 0.0f, 273.0f}), 240.0f, 100.0f, 380.0f, 28.0f};
 }
 
 Footing lampPostFooting(Vec3 base) { return Footing{base, base, 13.0f, 30.0f, Shading::kAround}; }

@@ -139,8 +139,10 @@ void addSlab(MeshBuilder& mesh, float x0, float y0, float x1, float y1, float z0
 void addRingWall(MeshBuilder& mesh, int sides, float rInner, float rOuter, float z0, float z1, const UvScale& uv);
 // Cuts the surfaces that the night's light or shade would otherwise smear
 // over big triangles, then gives every corner of parts [firstPart, endPart)
-// its w (emitters keep theirs).
-void bakeNightLight(SceneModel& model, std::size_t firstPart, std::size_t endPart);
+// its w (emitters keep theirs). ownLight adds a light of the parts' own, in
+// w (strongest on what faces up): what makes a sculpture stand out of the
+// night round it.
+void bakeNightLight(SceneModel& model, std::size_t firstPart, std::size_t endPart, float ownLight);
 
 // The centroid marker: a small closed box whose corners average exactly to its centre.
 void addMarker(MeshBuilder& mesh, Vec3 centre);
