@@ -311,6 +311,32 @@ TEST_F(Passes, TheFiveRevealedMeshesAppearOnlyWhereTheyStand) {
         << box.x1 << "," << box.y1;
 }
 
+// The walking lamp's orb is drawn where the light is: placed 3 m in front
+// of the eye in the middle of the run, the pixel "light_pos" projects to
+// shows the orb's pale light, and moving the light a metre aside takes the
+// orb with it.
+TEST_F(Passes, TheWalkingLampsOrbShowsWhereTheLightIs) {
+    placeCamera(afterReveal);
+    const float* v = afterReveal.view.m;
+    const Vec3 t{v[12], v[13], v[14]};
+    const Vec3 eye{-(v[0] * t.x + v[1] * t.y + v[2] * t.z), -(v[4] * t.x + v[5] * t.y + v[6] * t.z),
+                   -(v[8] * t.x + v[9] * t.y + v[10] * t.z)};
+    const Vec3 forward{-v[2], -v[6], -v[10]}, right{v[0], v[4], v[8]};
+    const Vec3 light = eye + forward * 150.0f;
+    const Mat4 viewProjection = multiply(afterReveal.projection, afterReveal.view);
+    PixelBox box = projectedBox({light}, viewProjection);
+    const int x = (box.x0 + box.x1) / 2, y = (box.y0 + box.y1) / 2;
+    auto darkestChannelAt = [&](Vec3 lightAt) {
+        lightRig.position = lightAt;
+        drawScenePass();
+        Image scene = readTexture(renderTargets.sceneColorTexture);
+        const uint8_t* p = scene.at(x, y);
+        return std::min({p[0], p[1], p[2]});
+    };
+    EXPECT_GE(darkestChannelAt(light), 160) << "no orb at " << x << ", " << y;
+    EXPECT_LT(darkestChannelAt(light + right * 50.0f), 100) << "the orb stays put when the light moves";
+}
+
 // A pass that draws no mesh still clears the target.
 TEST_F(Passes, HidingEveryMeshLeavesAClearedTarget) {
     placeCamera(afterReveal);

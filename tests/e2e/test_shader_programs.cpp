@@ -434,36 +434,36 @@ struct SceneSquare {
     // such a mapping: both vectors flipped, tangent (1, 0, 0), bitangent (0, 1, 0).
     bool mirrored = false;
     float size = 1.0f;      // half the square's side
+    float baked = 0.0f;     // the third texture coordinate: the town's baked light (< 0: shade)
     Vec3 up{0, 1, 0};       // the view's up
     float farPlane = 100.0f;
 };
 
 Pixels drawSquare(const SceneSquare& s) {
     // position, normal, texCoords, tangent (+u), bitangent (towards -v)
-    static GLuint vertexArrays[2] = {0, 0};
-    GLuint& vertexArray = vertexArrays[s.mirrored ? 1 : 0];
+    static GLuint vertexArray = 0, buffer = 0;
     if (vertexArray == 0) {
-        float corners[4][2] = {{-1, -1}, {1, -1}, {1, 1}, {-1, 1}};
-        int order[6] = {0, 1, 2, 0, 2, 3};
-        float ux = s.mirrored ? -1.f : 1.f;  // u's direction along x; -1 flips the bitangent too
-        std::vector<float> data;
-        for (int i : order) {
-            float x = corners[i][0], y = corners[i][1];
-            for (float f : {x, y, 0.f, 0.f, 0.f, 1.f, (ux * x + 1) / 2, (y + 1) / 2, 0.f, 1.f, 0.f, 0.f, 0.f, -ux, 0.f})
-                data.push_back(f);
-        }
-        GLuint buffer = 0;
         glGenVertexArrays(1, &vertexArray);
         glBindVertexArray(vertexArray);
         glGenBuffers(1, &buffer);
         glBindBuffer(GL_ARRAY_BUFFER, buffer);
-        glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(data.size() * sizeof(float)), data.data(), GL_STATIC_DRAW);
         for (GLuint a = 0; a < 5; ++a) {
             glVertexAttribPointer(a, 3, GL_FLOAT, GL_FALSE, 15 * sizeof(float),
                                   reinterpret_cast<void*>(static_cast<uintptr_t>(a * 3 * sizeof(float))));
             glEnableVertexAttribArray(a);
         }
     }
+    float corners[4][2] = {{-1, -1}, {1, -1}, {1, 1}, {-1, 1}};
+    int order[6] = {0, 1, 2, 0, 2, 3};
+    float ux = s.mirrored ? -1.f : 1.f;  // u's direction along x; -1 flips the bitangent too
+    std::vector<float> data;
+    for (int i : order) {
+        float x = corners[i][0], y = corners[i][1];
+        for (float f : {x, y, 0.f, 0.f, 0.f, 1.f, (ux * x + 1) / 2, (y + 1) / 2, s.baked, 1.f, 0.f, 0.f, 0.f, -ux, 0.f})
+            data.push_back(f);
+    }
+    glBindBuffer(GL_ARRAY_BUFFER, buffer);
+    glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(data.size() * sizeof(float)), data.data(), GL_STATIC_DRAW);
     Mat4 model;
     model.m[0] = model.m[5] = model.m[10] = s.size;
     Mat4 view = lookAt(s.eye, Vec3{0, 0, 0}, s.up);
@@ -546,6 +546,41 @@ TEST_F(ShaderProgramsTest, FarSurfacesFadeIntoTheHazesBlue) {
     EXPECT_LE(channel(drawSquare(s), 512, 384, 2), 2);
 }
 
+// The walking lamp lights a pool round it, not the whole square: a surface
+// facing it from 8 m off (400 units) takes less of its light than of the
+// night's, while 1 m off its light is many times the night's. Compared
+// through the exposure and the filmic curve, which keep the order of what
+// goes in: night and lamp against a night twice (nine times) as strong.
+TEST_F(ShaderProgramsTest, TheWalkingLampLightsAPoolNotTheWholeSquare) {
+    auto green = [](float lampDistance, float lamp, float night) {
+        SceneSquare s;
+        s.size = 400.0f;
+        s.eye = Vec3{0, 0, 200};
+        s.light = Vec3{0, 0, lampDistance};
+        s.farPlane = 2000.0f;
+        s.lightDiffuse = Vec3{lamp, lamp, lamp};
+        s.lightAmbient = Vec3{night, night, night};
+        return channel(drawSquare(s), 512, 384, 1);
+    };
+    EXPECT_LT(green(400, 0.5f, 0.1f), green(400, 0.0f, 0.2f)) << "8 m off, the lamp outshines the night";
+    EXPECT_GT(green(50, 0.5f, 0.1f), green(50, 0.0f, 0.9f)) << "1 m off, the lamp hardly lights";
+}
+
+// The baked light: below 0 the shade at something's foot dims the night,
+// above 0 the town's lamps add theirs.
+TEST_F(ShaderProgramsTest, BakedLightBelowZeroShadesAndAboveZeroLights) {
+    auto green = [](float baked) {
+        SceneSquare s;
+        s.lightDiffuse = Vec3{0, 0, 0};
+        s.lightAmbient = Vec3{0.1f, 0.1f, 0.1f};
+        s.baked = baked;
+        return channel(drawSquare(s), 512, 384, 1);
+    };
+    const int open = green(0.0f);
+    EXPECT_LT(green(-0.6f), open - 10);
+    EXPECT_GT(green(1.0f), open + 10);
+}
+
 // Red leans the normal towards +u, green towards decreasing v: a light on that
 // side makes the leaning map brighter than its mirror image. A mirrored
 // mapping (u growing the other way across the square) reads the same map the
@@ -604,6 +639,12 @@ TEST_F(ShaderProgramsTest, HeightMapShiftsRaisedTexelsLikeRelief) {
     EXPECT_GT(low, flat + 1);
     EXPECT_NEAR(mid, flat, 1);
     EXPECT_LT(edgeColumn(solid(128, 128, 128), solid(0, 0, 0)), flat - 1) << "the mean is the height map's";
+    // Dark at both ends, light in the middle: the corners' own texels are 0,
+    // its last level the mean, 128. A texel at that mean stays put.
+    GLuint hump = makeTexture(4, 1, {0, 0, 0, 255, 255, 255, 255, 255, 255, 255, 255, 255, 0, 0, 0, 255}, GL_NEAREST);
+    glGenerateMipmap(GL_TEXTURE_2D);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST_MIPMAP_NEAREST);
+    EXPECT_NEAR(edgeColumn(solid(128, 128, 128), hump), flat, 1) << "the mean is the height map's last level";
 }
 
 }  // namespace

@@ -709,6 +709,11 @@ TEST_F(TownFiles, TheLampsLightTheGroundAndWhatStandsOnItIsShadedAtItsFoot) {
             if (planDistance(s.p, lamp) < 120.0f && s.p.z < lamp.z) brightest = std::max(brightest, s.w);
         }
         EXPECT_GT(brightest, 1.2f);
+        // A post's lamp, high over the street, throws a bright pool: the
+        // ground under it stands well out of the night between two posts.
+        if (lamp.z > 250.0f) {
+            EXPECT_GT(brightest, 9.0f) << "a weak pool under a lamp post";
+        }
     }
     int litFromNowhere = 0;
     for (const LitCorner& s : surfaces) {
@@ -769,6 +774,26 @@ TEST_F(TownFiles, TheLampsLightTheGroundAndWhatStandsOnItIsShadedAtItsFoot) {
     }
     EXPECT_GT(shadedFeet, 20);
     EXPECT_EQ(unshadedFeet, 0);
+
+    // The houses shade the pavement at their foot: most pavement corners
+    // within a hand of a wall's foot are in shade, few a metre and more out.
+    std::vector<Vec3> wallFeet;
+    for (const LitCorner& k : litCorners(main, {"walls_"})) {
+        if (k.p.z < 2.0f && std::hypot(k.p.x, k.p.y) < 1000.0f) wallFeet.push_back(k.p);
+    }
+    ASSERT_GT(wallFeet.size(), 20u);
+    int close = 0, closeShaded = 0, away = 0, awayShaded = 0;
+    for (const LitCorner& g : litCorners(main, {"pavements"})) {
+        if (std::hypot(g.p.x, g.p.y) > 1000.0f) continue;
+        float nearest = 1e30f;
+        for (const Vec3& f : wallFeet) nearest = std::min(nearest, planDistance(g.p, f));
+        if (nearest < 8.0f) ++close, closeShaded += g.w < -0.1f ? 1 : 0;
+        if (nearest > 60.0f && nearest < 120.0f) ++away, awayShaded += g.w < -0.1f ? 1 : 0;
+    }
+    ASSERT_GT(close, 20);
+    ASSERT_GT(away, 20);
+    EXPECT_GT(closeShaded, close / 2) << "the walls' feet cast no shade on the pavement";
+    EXPECT_LT(awayShaded, away / 4);
 }
 
 TEST_F(TownFiles, TheCameraFlightKeepsClearOfEverySurfaceAndAboveTheGround) {

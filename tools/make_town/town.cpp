@@ -475,7 +475,7 @@ void sortForDrawing(SceneModel& model) {
 
 }  // namespace
 
-// The sculptures' own light (w): about four times the night's, the piece lit
+// The sculptures' own light (w): some six times the night's, the piece lit
 // as if its square's lamps were turned on it, while the cobbles round it keep
 // the night's blue.
 const float kSculptureLight = 3.0f;
