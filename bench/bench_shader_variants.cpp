@@ -16,6 +16,7 @@
 //   mkdir -p /tmp/old && git -C ../.. archive HEAD shaders | tar -x -C /tmp/old
 //   ../bench/bench_shader_variants 500 40 blur . /tmp/old
 #include <GL/glew.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -49,8 +50,30 @@ struct Variant {
     std::string folder;
     ShaderProgram programs[4];
     UniformLocations uniforms;
-    double ms[3] = {0.0, 0.0, 0.0};  // scene, bloom, motion blur: summed
+    double ms[3] = {0.0, 0.0, 0.0};     // scene, bloom, motion blur: summed GL time
+    double cpuMs[3] = {0.0, 0.0, 0.0};  // the same passes' CPU time, summed
 };
+
+double cpuMilliseconds() {
+    timespec t{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+    return static_cast<double>(t.tv_sec) * 1e3 + static_cast<double>(t.tv_nsec) / 1e6;
+}
+
+// Each pass that runs, finished before and after, by CPU time and by GL time.
+void drawPasses(void (*const passes[3])(), const bool runs[3], const GLuint queries[3], double ms[3],
+                double cpuMs[3]) {
+    for (int p = 0; p < 3; ++p) {
+        if (!runs[p]) continue;
+        glFinish();
+        const double start = cpuMilliseconds();
+        void (*const one[1])() = {passes[p]};
+        const bool yes[1] = {true};
+        drawTimedPasses(1, one, yes, &queries[p], &ms[p]);
+        glFinish();
+        cpuMs[p] += cpuMilliseconds() - start;
+    }
+}
 
 ShaderProgram* const kPrograms[4] = {&pvlTexProgram, &motionBlurProgram, &pureQuadProgram, &bloomProgram};
 
@@ -134,8 +157,9 @@ int main(int argc, char** argv) {
             Variant& variant = variants[frame % 2 == 0 ? turn : count - 1 - turn];
             use(variant);
             frameMatrices = matrices;
-            double warming[3] = {0.0, 0.0, 0.0};
-            drawTimedPasses(3, passes, runs, queries, frame >= 0 ? variant.ms : warming);
+            double warming[3] = {0.0, 0.0, 0.0}, cpuWarming[3] = {0.0, 0.0, 0.0};
+            drawPasses(passes, runs, queries, frame >= 0 ? variant.ms : warming,
+                       frame >= 0 ? variant.cpuMs : cpuWarming);
             composeAndPresent();
         }
         cameraRig.update();
@@ -146,10 +170,13 @@ int main(int argc, char** argv) {
     std::cout << "\nPasses at tick " << tick << ", mean ms over " << frames << " frames, by GL_TIME_ELAPSED\n"
               << std::fixed << std::setprecision(2);
     std::cout << std::setw(10) << "scene" << std::setw(10) << "bloom" << std::setw(12) << "motion blur"
+              << "   CPU ms: scene" << std::setw(10) << "bloom" << std::setw(12) << "motion blur"
               << "  shaders of\n";
     for (const Variant& variant : variants) {
         std::cout << std::setw(10) << variant.ms[0] / frames << std::setw(10) << variant.ms[1] / frames
-                  << std::setw(12) << variant.ms[2] / frames << "  " << variant.folder << "\n";
+                  << std::setw(12) << variant.ms[2] / frames << std::setw(15) << variant.cpuMs[0] / frames
+                  << std::setw(10) << variant.cpuMs[1] / frames << std::setw(12) << variant.cpuMs[2] / frames
+                  << "  " << variant.folder << "\n";
     }
     std::cout << std::flush;
     return 0;

@@ -19,11 +19,13 @@
 // its weight from one box to the next a quarter at a time as it moves, and a
 // cubic B-spline over four boxes smooths what is left into a round halo.
 //
-// The horizontal blur reads four texels of level 3 on the pixel's band of 8
-// rows (texelFetch: the targets' minification filter is plain GL_LINEAR, so
+// The horizontal blur reads four texels of level 3 on a band of 8 rows
+// (texelFetch: the targets' minification filter is plain GL_LINEAR, so
 // filtered lookups would only ever see level 0); its output is smooth along x
-// and constant over each band. The vertical blur reads that output in the
-// pixel's own column at the centres of four bands, with the same weights.
+// and the same for every row of the band, so it is drawn once per band, band
+// k in row k of its target (bloom.vert draws only that strip). The vertical
+// blur reads that output in the pixel's own column in the rows of four
+// bands, with the same weights.
 //
 // At other sizes the glow keeps its size in the picture: everything above is
 // measured in pixels of the designed 4:3 picture at the frame's centre (768
@@ -107,19 +109,19 @@ void main() {
 
     // The four taps: in the bright pass, four pixels of the sparse pattern
     // round the pixel; in the blurs, four texels along x on the blur's level
-    // (horizontal), or down the pixel's column through the band centres
+    // (horizontal), or down the pixel's column through the bands' rows
     // (vertical), weighted by their distance in texels of that level.
     float position = (alongX ? gl_FragCoord.x : gl_FragCoord.y) * perTexel - 0.5;
     float base = floor(position);
     vec4 w = bSpline(position - base, perKnot);
     int last = max(int(alongX ? texels.x : texels.y) - 1, 0);
     ivec4 taps = clamp(ivec4(int(base)) + ivec4(-1, 0, 1, 2), 0, last);
-    int band = clamp(pixel.y >> blurLevel, 0, max(int(texels.y) - 1, 0));
+    int band = clamp(pixel.y, 0, max(int(texels.y) - 1, 0));  // the horizontal blur's row
     ivec2 size = textureSize(texThresh, 0);
     ivec4 sx = clamp(pixel.x + ivec4(-3, -1, 1, 3) * spread, 0, size.x - 1);
     ivec4 sy = clamp(pixel.y + ivec4(1, -3, 3, -1) * spread, 0, size.y - 1);
     ivec4 bx = bright ? sx : (alongX ? taps : ivec4(pixel.x));
-    ivec4 by = bright ? sy : (alongX ? ivec4(band) : (taps << blurLevel) + (texel >> 1));
+    ivec4 by = bright ? sy : (alongX ? ivec4(band) : taps);
     int level = alongX && !bright ? blurLevel : 0;
     vec4 t0 = texelFetch(texThresh, ivec2(bx.x, by.x), level);
     vec4 t1 = texelFetch(texThresh, ivec2(bx.y, by.y), level);

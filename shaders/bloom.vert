@@ -6,11 +6,16 @@
 // What the blur's level and spacing are depends on the frame's size only,
 // so it is worked out here, once per corner, and handed on unchanged
 // ("flat") rather than again for every pixel (see bloom.frag).
+//
+// The horizontal blur's output is the same for every row of a band, and the
+// vertical blur reads one row per band; so that draw covers only a strip at
+// the bottom of its target, one row per band, instead of the whole frame.
 
 in vec2 position;
 
 uniform sampler2D texThresh;
 uniform int threshold;
+uniform int horizontal;
 uniform float width;   // 0 in the very first bright pass: the size then comes from the scene image
 uniform float height;
 
@@ -27,7 +32,6 @@ const int kTexel = 8;
 
 void main() {
     uv = position * 0.5 + 0.5;
-    gl_Position = vec4(position, 0.0, 1.0);
 
     // The designed picture's pixels are 768 to the frame's height (1024 to
     // its width when narrower than 4:3); the margin keeps a scale a hair
@@ -40,4 +44,7 @@ void main() {
     perKnot = float(texel) / (float(kTexel) * scale);
     texels = floor(frame * perTexel);
     spread = max(texel / kTexel, 1);
+    // The horizontal blur: rows 0 to texels.y - 1, band k in row k.
+    float top = threshold == 0 && horizontal == 1 ? -1.0 + 2.0 * texels.y / frame.y : 1.0;
+    gl_Position = vec4(position.x, position.y < 0.0 ? -1.0 : top, 0.0, 1.0);
 }

@@ -1,9 +1,8 @@
 #version 150 core
 
-// Camera motion blur. Each pixel's depth is turned back into a position with
-// the inverse of this frame's combined matrix, that position is projected with
-// the previous frame's matrix, and the image is averaged along the line
-// between where the point is now and where it was one frame ago.
+// Camera motion blur. Each pixel's depth gives where its point was one frame
+// ago (motionBlur.vert), and the image is averaged along the line between
+// there and where the point is now.
 //
 // The number of samples follows the length of that line: about one sample
 // per three pixels of streak, so fast turns stay smooth instead of showing
@@ -15,26 +14,23 @@
 // along the streak is read once in each half, a quarter of the way in from
 // either end, which tells the near from the far in a streak of a few dozen
 // pixels at the cost of two lookups.
+//
+// The software rasteriser this must run well on does its arithmetic for
+// every pixel, so what is the same for all of them (the two matrices'
+// product, the lengths at this frame size) is made once per corner, and
+// the work left per pixel is a handful of products and the lookups.
 
-in vec2 uv;
+noperspective in vec4 before;
+flat in vec4 perDepth;
+flat in vec3 lengths;
 
 uniform sampler2D texColor;   // the frame (bloomed or not)
 uniform sampler2D texDepth;   // window-space depth, 0..1
-uniform mat4 ivpMatrix;       // inverse of this frame's projection * view * model
-uniform mat4 prevVpMatrix;    // previous frame's projection * view * model
 
 out vec4 fragColor;
 
-// Lengths in pixels of the designed 4:3 picture at the frame's centre (768
-// rows, or 1024 columns when the frame is narrower than 4:3), scaled to the
-// frame's pixels: a streak covers the same share of the picture at every size.
-// Longest streak: a fast turn or the first frame's jump would otherwise smear
-// the picture beyond recognition.
-const float kMaxStreak = 40.0;
-const float kPixelsPerSample = 3.0;
+// Samples at most.
 const int kMaxSamples = 14;
-// Shorter streaks than this are rounding noise of the two matrices.
-const float kMinStreak = 0.5;
 // The camera's clipping planes. The reciprocal of a point's distance is
 // linear in window depth: kFar - depth * (kFar - kNear), up to a constant
 // factor that cancels in the comparison below.
@@ -53,19 +49,15 @@ vec3 sampleAt(vec2 from, vec2 step, int i) { return texelFetch(texColor, ivec2(f
 void main() {
     ivec2 pixel = ivec2(gl_FragCoord.xy);
     ivec2 size = textureSize(texColor, 0);
-    float scale = min(float(size.y) / 768.0, float(size.x) / 1024.0);  // 1 at the designed size
-    float maxStreak = kMaxStreak * scale;
+    float maxStreak = lengths.x;
     float depth = texelFetch(texDepth, pixel, 0).r;
-    vec4 clip = vec4(uv * 2.0 - 1.0, depth * 2.0 - 1.0, 1.0);
-    vec4 world = ivpMatrix * clip;
-    vec4 previous = prevVpMatrix * vec4(world.xyz / world.w, 1.0);
-    vec2 previousUv = previous.xy / previous.w * 0.5 + 0.5;
-
-    vec2 motion = (uv - previousUv) * vec2(size);  // in pixels
-    // Points that were behind the previous camera, and singular matrices, have
-    // no meaningful motion; nor has rounding noise of the two matrices.
+    vec4 previous = before + depth * perDepth;
+    vec2 motion = gl_FragCoord.xy - previous.xy / previous.w;  // in pixels
+    // Points that were behind the previous camera, and singular matrices
+    // (NaN fails every comparison), have no meaningful motion; nor has
+    // rounding noise of the two matrices.
     float streak = length(motion);
-    if (previous.w <= 0.0 || isnan(streak) || isinf(streak) || streak < kMinStreak * scale) {
+    if (!(previous.w > 0.0 && streak >= lengths.y && streak < 1e30)) {
         motion = vec2(0.0);
         streak = 0.0;
     }
@@ -75,7 +67,7 @@ void main() {
     // The targets wrap, so samples are kept inside the picture instead of
     // picking up the opposite edge: the streak's two ends are held inside it,
     // and every sample on the line between them is then inside too.
-    int samples = clamp(int(ceil(min(streak, maxStreak) / (kPixelsPerSample * scale))) + 1, 1, kMaxSamples);
+    int samples = clamp(int(ceil(min(streak, maxStreak) * lengths.z)) + 1, 1, kMaxSamples);
     vec2 from = clamp(gl_FragCoord.xy - 0.5 * motion, vec2(0.0), vec2(size - 1));
     vec2 to = clamp(gl_FragCoord.xy + 0.5 * motion, vec2(0.0), vec2(size - 1));
     vec2 step = (to - from) / float(max(samples - 1, 1));
@@ -94,7 +86,10 @@ void main() {
     // The halves are summed plainly and weighed once: the middle sample (the
     // pixel itself, or within half a step of it for an even count) always
     // counts in full. Two plain loops cost less than one that weighs every
-    // sample.
+    // sample. On the software rasteriser a loop's turn costs about as much
+    // as the lookup in it, and a loop runs at least once (an `if` skips
+    // nothing either), so a still pixel still pays for two turns; a fixed,
+    // unrolled count of 14 costs less only where most streaks are long.
     int middle = samples / 2;
     vec3 earlyHalf = vec3(0.0), lateHalf = vec3(0.0);
     for (int i = 0; i < middle; ++i) earlyHalf += sampleAt(from, step, i);

@@ -394,11 +394,14 @@ TEST_F(Passes, MotionBlurSmearsAlongTheCamerasMotion) {
         double keptX = out.alongX / in.alongX, keptY = out.alongY / in.alongY;
         // Averaging along the motion also evens out the fine grain across it
         // (textures are noisy in both directions), so the two ratios differ
-        // by less than the streak alone would suggest.
+        // by less than the streak alone would suggest: about 0.85 for the
+        // pan and 0.7 for the tilt, where the rows a sample lands on shift
+        // with the last bit of the motion's rounding. A blur across the
+        // motion, or none, comes out near 1 or above.
         if (c.horizontal) {
-            EXPECT_LT(keptX, 0.85 * keptY) << "detail kept along x " << keptX << ", along y " << keptY;
+            EXPECT_LT(keptX, 0.88 * keptY) << "detail kept along x " << keptX << ", along y " << keptY;
         } else {
-            EXPECT_LT(keptY, 0.85 * keptX) << "detail kept along x " << keptX << ", along y " << keptY;
+            EXPECT_LT(keptY, 0.88 * keptX) << "detail kept along x " << keptX << ", along y " << keptY;
         }
     }
 }
@@ -433,6 +436,13 @@ TEST_F(Passes, BloomGlowsAroundBrightPixelsOnly) {
                                  {x0 + side / 2, y0 + side - 1 + near}};
     for (const auto& p : nearPoints) {
         EXPECT_GT(result.at(p[0], p[1])[1], 24) << "no glow at " << p[0] << "," << p[1];
+    }
+    // Centred on the square: as much above as below, left as right (the
+    // blurs' bands and columns line up with the bright image).
+    for (int d = 1; d <= 40; d += 3) {
+        const int mid = side / 2;
+        EXPECT_NEAR(result.at(x0 + mid, y0 - d)[1], result.at(x0 + mid, y0 + side - 1 + d)[1], 3) << "above/below " << d;
+        EXPECT_NEAR(result.at(x0 - d, y0 + mid)[1], result.at(x0 + side - 1 + d, y0 + mid)[1], 3) << "left/right " << d;
     }
     // Far away it is as black as before.
     int farBright = 0;
