@@ -9,6 +9,7 @@
 #include "import/scene.h"
 #include "platform/frame_size.h"
 #include "platform/run_state.h"
+#include "platform/startup_clock.h"
 #include "render/render_targets.h"
 #include "shading/programs.h"
 
@@ -24,8 +25,11 @@ void startUp() {
     streetScene = new Scene();
 
     initMusic();
+    startupFigures.musicLoaded = processSeconds();
     buildShaderPrograms();
+    startupFigures.shadersBuilt = processSeconds();
     createRenderTargets();
+    startupFigures.targetsMade = processSeconds();
 
     // Both files are always tried, so a broken street scene is reported even
     // when the main one loads, and the other way round.
@@ -35,9 +39,11 @@ void startUp() {
         std::cout << "Scenes could not be loaded!" << std::endl;
         runState.running = false;
     }
+    startupFigures.scenesLoaded = processSeconds();
 
     cameraRig = CameraRig();
     cameraRig.init();
     lightRig = LightRig();
     lightRig.init();
+    startupFigures.startUpDone = processSeconds();
 }

@@ -3,6 +3,7 @@
 #include <iostream>
 
 #include "audio/mp3_decoder.h"
+#include "platform/startup_clock.h"
 
 MusicPlayer* musicPlayer = nullptr;
 
@@ -30,7 +31,10 @@ bool loadTrack(MusicPlayer& player, const char* path) {
     if (!player.context) return false;
 
     DecodedAudio audio;
-    if (!decodeMp3File(path, audio)) return false;
+    {
+        StepTimer timer(startupFigures.musicDecode);
+        if (!decodeMp3File(path, audio)) return false;
+    }
 
     alGetError();  // start from a clean error state
     alGenBuffers(1, &player.buffer);

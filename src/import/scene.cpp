@@ -12,6 +12,7 @@
 
 #include "import/import_guard.h"
 #include "import/tangent_frames.h"
+#include "platform/startup_clock.h"
 #include "shading/shader_bindings.h"
 
 static_assert(kSceneImportFlags == (aiProcess_CalcTangentSpace | aiProcess_OptimizeGraph),
@@ -86,12 +87,20 @@ bool Scene::loadScene(const char* path) {
     // always did, rather than fail a file that may well be fine.
     std::error_code sizeError;
     const std::uintmax_t bytes = std::filesystem::file_size(path, sizeError);
-    const TrialResult trial =
-        tryImportInChild(path, kSceneImportFlags, trialTimeLimit(sizeError ? 0 : bytes));
+    TrialResult trial;
+    {
+        StepTimer timer(startupFigures.guardWait);
+        trial = tryImportInChild(path, kSceneImportFlags, trialTimeLimit(sizeError ? 0 : bytes));
+    }
+    startupFigures.guardChild += trial.seconds;
     if (trial.outcome != TrialOutcome::Usable && trial.outcome != TrialOutcome::NotTried) return false;
 
     Assimp::Importer importer;
-    const aiScene* scene = importer.ReadFile(path, kSceneImportFlags);
+    const aiScene* scene = nullptr;
+    {
+        StepTimer timer(startupFigures.parentRead);
+        scene = importer.ReadFile(path, kSceneImportFlags);
+    }
     if (!usableImport(scene)) return false;
 
     for (unsigned i = 0; i + 1 < scene->mNumMeshes; ++i) {
@@ -109,7 +118,11 @@ bool Scene::loadScene(const char* path) {
         }
         if (hasNormals) {
             // Working storage only: the buffers hold the lasting copy.
-            TangentFrames frames = meshTangentFrames(mesh);
+            TangentFrames frames;
+            {
+                StepTimer timer(startupFigures.tangentFrames);
+                frames = meshTangentFrames(mesh);
+            }
             uploadAttribute(kTangentAttribute, frames.tangents.data(), count);
             uploadAttribute(kBitangentAttribute, frames.bitangents.data(), count);
         }
