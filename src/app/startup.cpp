@@ -13,6 +13,18 @@
 #include "render/render_targets.h"
 #include "shading/programs.h"
 
+namespace {
+
+constexpr const char* kMainScenePath = "scene/main2.DAE";
+constexpr const char* kStreetScenePath = "scene/StreetScene.DAE";
+
+}  // namespace
+
+void startTrialImports() {
+    startTrialImport(kMainScenePath);
+    startTrialImport(kStreetScenePath);
+}
+
 void startUp() {
     // Nothing ever changes these again: every pass, full-screen ones included,
     // runs with depth testing and back-face culling on.
@@ -33,8 +45,8 @@ void startUp() {
 
     // Both files are always tried, so a broken street scene is reported even
     // when the main one loads, and the other way round.
-    bool mainLoaded = mainScene->loadScene("scene/main2.DAE");
-    bool streetLoaded = streetScene->loadScene("scene/StreetScene.DAE");
+    bool mainLoaded = mainScene->loadScene(kMainScenePath);
+    bool streetLoaded = streetScene->loadScene(kStreetScenePath);
     if (!mainLoaded || !streetLoaded) {
         std::cout << "Scenes could not be loaded!" << std::endl;
         runState.running = false;

@@ -8,7 +8,10 @@
 
 #include <assimp/Importer.hpp>
 #include <filesystem>
+#include <string>
 #include <system_error>
+#include <utility>
+#include <vector>
 
 #include "import/import_guard.h"
 #include "import/tangent_frames.h"
@@ -22,6 +25,27 @@ Scene* mainScene = nullptr;
 Scene* streetScene = nullptr;
 
 namespace {
+
+// Trial reads started ahead of their loads, by path.
+std::vector<std::pair<std::string, TrialRead>> earlyTrials;
+
+TrialRead beginTrial(const char* path) {
+    std::error_code sizeError;
+    const std::uintmax_t bytes = std::filesystem::file_size(path, sizeError);
+    return startTrialRead(path, kSceneImportFlags, trialTimeLimit(sizeError ? 0 : bytes));
+}
+
+// The trial read started ahead for path, or one started now.
+TrialRead takeTrial(const char* path) {
+    for (auto it = earlyTrials.begin(); it != earlyTrials.end(); ++it) {
+        if (it->first == path) {
+            TrialRead trial = it->second;
+            earlyTrials.erase(it);
+            return trial;
+        }
+    }
+    return beginTrial(path);
+}
 
 // One attribute buffer of three floats per vertex, owned by the bound vertex array.
 void uploadAttribute(GLuint location, const void* data, unsigned vertexCount) {
@@ -80,19 +104,21 @@ bool usableImport(const aiScene* scene) {
     return scene != nullptr && (scene->mFlags & AI_SCENE_FLAGS_INCOMPLETE) == 0 && scene->mNumMeshes > 0;
 }
 
+void startTrialImport(const char* path) { earlyTrials.emplace_back(path, beginTrial(path)); }
+
 bool Scene::loadScene(const char* path) {
     // A file that crashes the importer or keeps it busy must fail the load, not
-    // end or freeze the demo: a child process reads it first. Without a child
-    // (the system refused the fork) the import goes ahead unguarded, as it
-    // always did, rather than fail a file that may well be fine.
-    std::error_code sizeError;
-    const std::uintmax_t bytes = std::filesystem::file_size(path, sizeError);
+    // end or freeze the demo: a child process reads it first, and the demo
+    // reads it only after the child came through. Without a child (the
+    // system refused the fork) the import goes ahead unguarded, as it always
+    // did, rather than fail a file that may well be fine.
+    TrialRead read = takeTrial(path);
     TrialResult trial;
     {
         StepTimer timer(startupFigures.guardWait);
-        trial = tryImportInChild(path, kSceneImportFlags, trialTimeLimit(sizeError ? 0 : bytes));
+        trial = finishTrialRead(read);
     }
-    startupFigures.guardChild += trial.seconds;
+    startupFigures.guardChild += trial.childCpuSeconds;
     if (trial.outcome != TrialOutcome::Usable && trial.outcome != TrialOutcome::NotTried) return false;
 
     Assimp::Importer importer;

@@ -15,7 +15,7 @@ struct StartupFigures {
     double startUpDone = 0.0;   // the rigs are built: the first frame can start
 
     // Sums over start-up, seconds.
-    double guardChild = 0.0;     // the trial reads in children, each from its fork to its end
+    double guardChild = 0.0;     // the processor time of the trial reads in children
     double guardWait = 0.0;      // the time loadScene waited for a child's verdict
     double parentRead = 0.0;     // the demo's own reads of the model files
     double pictureDecode = 0.0;  // decoding, conversion and pixel copy of every picture
