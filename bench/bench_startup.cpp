@@ -60,6 +60,7 @@ constexpr int kRowCount = sizeof kRows / sizeof kRows[0];
 int startOnce(int reportFd) {
     DemoOptions options;
     startTrialImports();
+    startMusicDecode();
     openDemoWindow(options);
     const bool running = startDemo();
     if (running) runFrame();

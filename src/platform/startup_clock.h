@@ -22,7 +22,8 @@ struct StartupFigures {
     double pictureUpload = 0.0;  // glTexImage2D of every picture
     double pictureMipmaps = 0.0; // glGenerateMipmap of every picture
     double tangentFrames = 0.0;  // the tangent frames of every mesh
-    double musicDecode = 0.0;    // decoding the track into the sound buffer
+    double musicDecode = 0.0;    // getting the decoded track: waiting for the decoding child and taking
+                                 // its samples, or decoding the file in the demo's own process
     int pictureLoads = 0;
 };
 
