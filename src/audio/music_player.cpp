@@ -61,8 +61,10 @@ bool writeAll(int fd, const void* data, size_t bytes) {
     return true;
 }
 
-[[noreturn]] void decodeInChild(int file) {
+[[noreturn]] void decodeInChild(int file, pid_t parent) {
+    // Goes down with the demo, also when the demo ended before this was set.
     prctl(PR_SET_PDEATHSIG, SIGKILL);
+    if (getppid() != parent) _exit(1);
     DecodedAudio audio;
     if (!decodeMp3File(kMusicPath, audio)) _exit(1);
     const DecodedHeader header{audio.sampleRate, audio.channels, audio.samples.size()};
@@ -140,12 +142,13 @@ void startMusicDecode() {
     if (earlyDecode.child >= 0) return;
     const int file = memfd_create("tarnwick-music", MFD_CLOEXEC);
     if (file < 0) return;
+    const pid_t parent = getpid();
     const pid_t child = fork();
     if (child < 0) {
         close(file);
         return;
     }
-    if (child == 0) decodeInChild(file);
+    if (child == 0) decodeInChild(file, parent);
     earlyDecode = EarlyDecode{child, file};
 }
 
