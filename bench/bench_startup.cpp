@@ -26,7 +26,6 @@
 #include "app/startup.h"
 #include "app/window.h"
 #include "audio/music_player.h"
-#include "platform/huge_pages.h"
 #include "platform/startup_clock.h"
 
 namespace {
@@ -121,11 +120,7 @@ double median(std::vector<double> v) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc == 3 && std::strcmp(argv[1], "--once") == 0) {
-        // As tarnwick's main begins.
-        restartWithHugePages(argv);
-        return startOnce(std::atoi(argv[2]));
-    }
+    if (argc == 3 && std::strcmp(argv[1], "--once") == 0) return startOnce(std::atoi(argv[2]));
     const int runs = argc == 2 ? std::atoi(argv[1]) : 5;
     if (argc > 2 || runs < 1) {
         std::printf("usage: bench_startup [runs]\n");

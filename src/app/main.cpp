@@ -9,10 +9,8 @@
 #include "app/startup.h"
 #include "app/window.h"
 #include "audio/music_player.h"
-#include "platform/huge_pages.h"
 
 int main(int argc, char** argv) {
-    restartWithHugePages(argv);  // returns in the restarted process, or when there is nothing to do
     DemoOptions options;
     std::string error;
     // A command line that cannot be read is refused before any window opens.
