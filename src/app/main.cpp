@@ -6,7 +6,9 @@
 
 #include "app/demo_options.h"
 #include "app/frame_loop.h"
+#include "app/startup.h"
 #include "app/window.h"
+#include "audio/music_player.h"
 
 int main(int argc, char** argv) {
     DemoOptions options;
@@ -20,6 +22,10 @@ int main(int argc, char** argv) {
         std::cout << demoUsage();
         return 0;
     }
+    // The model files' trial reads and the music's decoding go on while the
+    // window and start-up come up.
+    startTrialImports();
+    startMusicDecode();
     openDemoWindow(options);  // exits with code 1 when there is no GL context
     // A scene that cannot be loaded is a failure: its message is printed and
     // the music was started, but the run ends before its first frame.

@@ -9,6 +9,7 @@
 #include "app/frame_loop.h"
 #include "platform/frame_size.h"
 #include "platform/platform.h"
+#include "platform/startup_clock.h"
 
 GLFWwindow* demoWindow = nullptr;
 
@@ -131,6 +132,7 @@ void openDemoWindow(const DemoOptions& options) {
     platform.readKey = glfwKey;
     platform.windowOpen = glfwWindowOpen;
     platform.present = glfwPresent;
+    startupFigures.windowOpen = processSeconds();
 }
 
 void toggleFullScreen() {

@@ -31,6 +31,13 @@ extern MusicPlayer* musicPlayer;
 // The track's path as it is used and printed.
 constexpr const char* kMusicPath = "sound/Quillon.mp3";
 
+// Starts decoding the track at once in a child process, so that the decoding
+// runs beside the window's creation; initMusic then takes the child's samples
+// (or, when the child failed, decodes the file itself, as it does when this
+// was never called). The child only decodes: no sound system, nothing on the
+// console. Call it first thing, before any thread exists.
+void startMusicDecode();
+
 // Prints at most one failure line per step, then the load result:
 // "sound/Quillon.mp3 loaded!" or "sound/Quillon.mp3 could not be loaded!".
 void initMusic();

@@ -5,6 +5,7 @@
 #include <poll.h>
 #include <signal.h>
 #include <sys/prctl.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -45,47 +46,75 @@ double secondsSince(std::chrono::steady_clock::time_point start) {
 
 double trialTimeLimit(std::uintmax_t fileBytes) { return 2.0 + static_cast<double>(fileBytes) / 1.0e6; }
 
-TrialResult tryImportInChild(const char* path, unsigned flags, double limitSeconds) {
-    TrialResult result;
+TrialRead startTrialRead(const char* path, unsigned flags, double limitSeconds) {
+    TrialRead trial;
+    trial.limitSeconds = limitSeconds;
     // The child holds the write end and never writes: the pipe reports the
     // end of the file (POLLHUP) the moment the child ends, however it ends.
     int ends[2];
-    if (pipe2(ends, O_CLOEXEC) != 0) return result;
-    const auto start = std::chrono::steady_clock::now();
+    if (pipe2(ends, O_CLOEXEC) != 0) return trial;
+    trial.start = std::chrono::steady_clock::now();
     const pid_t parent = getpid();
     const pid_t child = fork();
     if (child < 0) {
         close(ends[0]);
         close(ends[1]);
-        return result;
+        return trial;
     }
     if (child == 0) {
         close(ends[0]);
         readInChild(path, flags, parent);
     }
     close(ends[1]);
+    trial.child = child;
+    trial.end = ends[0];
+    return trial;
+}
 
+TrialResult tryImportInChild(const char* path, unsigned flags, double limitSeconds) {
+    TrialRead trial = startTrialRead(path, flags, limitSeconds);
+    return finishTrialRead(trial);
+}
+
+TrialResult finishTrialRead(TrialRead& trial) {
+    TrialResult result;
+    if (trial.child < 0) return result;
+    const pid_t child = trial.child;
+    const auto start = trial.start;
+    const double limitSeconds = trial.limitSeconds;
+    const int readEnd = trial.end;
+    trial.child = -1;
+    trial.end = -1;
+
+    // A child started long before its verdict is asked for may have ended
+    // well inside its time while the demo did other work: the pipe is looked
+    // at once even when the time is already up.
     bool ended = false;
-    for (;;) {
+    for (bool first = true;; first = false) {
         const double left = limitSeconds - secondsSince(start);
-        if (left <= 0.0) break;
-        pollfd end{ends[0], POLLIN, 0};
-        const int ready = poll(&end, 1, static_cast<int>(std::ceil(left * 1000.0)));
+        if (left <= 0.0 && !first) break;
+        pollfd end{readEnd, POLLIN, 0};
+        const int ready = poll(&end, 1, left <= 0.0 ? 0 : static_cast<int>(std::ceil(left * 1000.0)));
         if (ready > 0) {
             ended = true;
             break;
         }
         if (ready < 0 && errno != EINTR) break;
     }
-    close(ends[0]);
+    close(readEnd);
     if (!ended) kill(child, SIGKILL);
 
     int status = 0;
+    rusage usage{};
     pid_t reaped;
     do {
-        reaped = waitpid(child, &status, 0);
+        reaped = wait4(child, &status, 0, &usage);
     } while (reaped < 0 && errno == EINTR);
     result.seconds = secondsSince(start);
+    if (reaped == child) {
+        result.childCpuSeconds = static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+                                 1e-6 * static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec);
+    }
 
     if (!ended) {
         result.outcome = TrialOutcome::TimedOut;

@@ -15,6 +15,9 @@
 // is flushed a second time and no atexit handler or destructor runs in it.
 #pragma once
 
+#include <sys/types.h>
+
+#include <chrono>
 #include <cstdint>
 
 enum class TrialOutcome {
@@ -28,7 +31,8 @@ enum class TrialOutcome {
 struct TrialResult {
     TrialOutcome outcome = TrialOutcome::NotTried;
     int signal = 0;        // the signal that ended a crashed child, 0 otherwise
-    double seconds = 0.0;  // from the fork to the child's end (or its kill)
+    double seconds = 0.0;  // from the fork to the child's end (or its kill) as the waiting parent saw it
+    double childCpuSeconds = 0.0;  // the processor time the child used
 };
 
 // How long the trial read of a file of this many bytes may take: 2 s, plus
@@ -38,7 +42,24 @@ struct TrialResult {
 // the importer costs the demo at most a few seconds.
 double trialTimeLimit(std::uintmax_t fileBytes);
 
-// Reads the file at path in a child with the given post-processing flags and
-// says how that went. Waits at most limitSeconds; a child still running then
-// is killed and reaped.
+// A trial read under way: its child, the read end of the pipe that tells when
+// the child ends, and the moment of the fork, from which its time counts.
+struct TrialRead {
+    pid_t child = -1;  // -1: no child could be started
+    int end = -1;
+    std::chrono::steady_clock::time_point start;
+    double limitSeconds = 0.0;
+};
+
+// Forks the child that reads the file at path with the given post-processing
+// flags, and returns at once: the caller goes on with other work while it reads.
+TrialRead startTrialRead(const char* path, unsigned flags, double limitSeconds);
+
+// Waits for the child of a started trial read, at most until limitSeconds
+// after its fork (a child still running then is killed and reaped; one that
+// has already ended counts, however late this is asked), and says how that
+// went. Once per trial read.
+TrialResult finishTrialRead(TrialRead& trial);
+
+// Both of the above in one: reads the file at path in a child and waits for it.
 TrialResult tryImportInChild(const char* path, unsigned flags, double limitSeconds);

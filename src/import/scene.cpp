@@ -8,10 +8,14 @@
 
 #include <assimp/Importer.hpp>
 #include <filesystem>
+#include <string>
 #include <system_error>
+#include <utility>
+#include <vector>
 
 #include "import/import_guard.h"
 #include "import/tangent_frames.h"
+#include "platform/startup_clock.h"
 #include "shading/shader_bindings.h"
 
 static_assert(kSceneImportFlags == (aiProcess_CalcTangentSpace | aiProcess_OptimizeGraph),
@@ -21,6 +25,27 @@ Scene* mainScene = nullptr;
 Scene* streetScene = nullptr;
 
 namespace {
+
+// Trial reads started ahead of their loads, by path.
+std::vector<std::pair<std::string, TrialRead>> earlyTrials;
+
+TrialRead beginTrial(const char* path) {
+    std::error_code sizeError;
+    const std::uintmax_t bytes = std::filesystem::file_size(path, sizeError);
+    return startTrialRead(path, kSceneImportFlags, trialTimeLimit(sizeError ? 0 : bytes));
+}
+
+// The trial read started ahead for path, or one started now.
+TrialRead takeTrial(const char* path) {
+    for (auto it = earlyTrials.begin(); it != earlyTrials.end(); ++it) {
+        if (it->first == path) {
+            TrialRead trial = it->second;
+            earlyTrials.erase(it);
+            return trial;
+        }
+    }
+    return beginTrial(path);
+}
 
 // One attribute buffer of three floats per vertex, owned by the bound vertex array.
 void uploadAttribute(GLuint location, const void* data, unsigned vertexCount) {
@@ -79,19 +104,29 @@ bool usableImport(const aiScene* scene) {
     return scene != nullptr && (scene->mFlags & AI_SCENE_FLAGS_INCOMPLETE) == 0 && scene->mNumMeshes > 0;
 }
 
+void startTrialImport(const char* path) { earlyTrials.emplace_back(path, beginTrial(path)); }
+
 bool Scene::loadScene(const char* path) {
     // A file that crashes the importer or keeps it busy must fail the load, not
-    // end or freeze the demo: a child process reads it first. Without a child
-    // (the system refused the fork) the import goes ahead unguarded, as it
-    // always did, rather than fail a file that may well be fine.
-    std::error_code sizeError;
-    const std::uintmax_t bytes = std::filesystem::file_size(path, sizeError);
-    const TrialResult trial =
-        tryImportInChild(path, kSceneImportFlags, trialTimeLimit(sizeError ? 0 : bytes));
+    // end or freeze the demo: a child process reads it first, and the demo
+    // reads it only after the child came through. Without a child (the
+    // system refused the fork) the import goes ahead unguarded, as it always
+    // did, rather than fail a file that may well be fine.
+    TrialRead read = takeTrial(path);
+    TrialResult trial;
+    {
+        StepTimer timer(startupFigures.guardWait);
+        trial = finishTrialRead(read);
+    }
+    startupFigures.guardChild += trial.childCpuSeconds;
     if (trial.outcome != TrialOutcome::Usable && trial.outcome != TrialOutcome::NotTried) return false;
 
     Assimp::Importer importer;
-    const aiScene* scene = importer.ReadFile(path, kSceneImportFlags);
+    const aiScene* scene = nullptr;
+    {
+        StepTimer timer(startupFigures.parentRead);
+        scene = importer.ReadFile(path, kSceneImportFlags);
+    }
     if (!usableImport(scene)) return false;
 
     for (unsigned i = 0; i + 1 < scene->mNumMeshes; ++i) {
@@ -109,7 +144,11 @@ bool Scene::loadScene(const char* path) {
         }
         if (hasNormals) {
             // Working storage only: the buffers hold the lasting copy.
-            TangentFrames frames = meshTangentFrames(mesh);
+            TangentFrames frames;
+            {
+                StepTimer timer(startupFigures.tangentFrames);
+                frames = meshTangentFrames(mesh);
+            }
             uploadAttribute(kTangentAttribute, frames.tangents.data(), count);
             uploadAttribute(kBitangentAttribute, frames.bitangents.data(), count);
         }

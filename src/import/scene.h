@@ -55,6 +55,13 @@ struct Scene {
     bool loadScene(const char* path);
 };
 
+// Starts the import guard's trial read of the model file at path at once
+// (import_guard.h), so that the child reads while the window, the sound and
+// the shaders come up; loadScene of the same path then waits for that read
+// instead of starting one of its own. A path never loaded keeps its child
+// until the process ends.
+void startTrialImport(const char* path);
+
 // The demo's two scenes, created by start-up: the main one is drawn, the
 // street scene is loaded in full (meshes and textures go to the GPU) and never
 // read again. Null before start-up.

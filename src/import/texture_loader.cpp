@@ -7,6 +7,8 @@
 #include <fstream>
 #include <iostream>
 
+#include "platform/startup_clock.h"
+
 namespace {
 
 // DevIL's binary PGM/PPM reader releases the image it decodes into when the
@@ -62,6 +64,8 @@ std::string textureFileName(const std::string& materialPath) {
 TextureLoader::TextureLoader() { ilInit(); }
 
 TextureImage TextureLoader::loadImage(const std::string& materialPath) {
+    StepTimer timer(startupFigures.pictureDecode);
+    ++startupFigures.pictureLoads;
     ilGenImages(1, &imageName);
     ilBindImage(imageName);
 
@@ -99,8 +103,12 @@ unsigned createTexture(const TextureImage& image) {
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_REPEAT);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR_MIPMAP_LINEAR);
-    glTexImage2D(GL_TEXTURE_2D, 0, image.format, image.width, image.height, 0,
-                 static_cast<GLenum>(image.format), GL_UNSIGNED_BYTE, image.pixels.data());
+    {
+        StepTimer timer(startupFigures.pictureUpload);
+        glTexImage2D(GL_TEXTURE_2D, 0, image.format, image.width, image.height, 0,
+                     static_cast<GLenum>(image.format), GL_UNSIGNED_BYTE, image.pixels.data());
+    }
+    StepTimer timer(startupFigures.pictureMipmaps);
     glGenerateMipmap(GL_TEXTURE_2D);
     return name;
 }

@@ -406,6 +406,18 @@ TEST_F(SceneImport, ATrialReadPastItsTimeIsKilledAndReaped) {
         tryImportInChild("scene/large.DAE", kSceneImportFlags, trialTimeLimit(largeModel().size()));
     EXPECT_EQ(inTime.outcome, TrialOutcome::Usable);
 
+    // Started ahead and asked for only after its time: a child that came
+    // through meanwhile counts, one still reading is killed at once.
+    writeFile(dir + "/scene/small.DAE", testModel({flatMesh(2, 0.0f), markerMesh()}));
+    TrialRead early = startTrialRead("scene/small.DAE", kSceneImportFlags, 0.5);
+    ASSERT_EQ(mkfifo("scene/stalled.DAE", 0600), 0);
+    TrialRead stalled = startTrialRead("scene/stalled.DAE", kSceneImportFlags, 0.5);
+    sleep(2);  // well past both limits; the small model reads in milliseconds
+    EXPECT_EQ(finishTrialRead(early).outcome, TrialOutcome::Usable);
+    const TrialResult stalledResult = finishTrialRead(stalled);
+    EXPECT_EQ(stalledResult.outcome, TrialOutcome::TimedOut);
+    EXPECT_LT(stalledResult.seconds, 4.0) << "a child past its time is not waited for again";
+
     // A reader that never gets its bytes (a pipe with no writer) blocks in
     // open(): the trial gives up on it all the same.
     ASSERT_EQ(mkfifo("scene/fifo.DAE", 0600), 0);

@@ -287,6 +287,15 @@ TEST_F(TownFiles, EveryNamedPictureDecodesAtAPowerOfTwoSize) {
         ASSERT_TRUE(picture.loaded) << file;
         EXPECT_EQ(picture.width, picture.height) << file;
         EXPECT_TRUE(picture.width == 512 || picture.width == 1024) << file << ": " << picture.width;
+        // Stored, not deflated: start-up decodes every picture, some several
+        // times, and inflating them was most of that. So the file holds at
+        // least every byte of every pixel (IHDR's colour type gives the count).
+        const std::string bytes = readFile(runPath(file));
+        ASSERT_GT(bytes.size(), 26u) << file;
+        const int colorType = static_cast<unsigned char>(bytes[25]);
+        const int channels = colorType == 0 ? 1 : colorType == 2 ? 3 : colorType == 6 ? 4 : 0;
+        EXPECT_NE(channels, 0) << file << ": colour type " << colorType;
+        EXPECT_GE(bytes.size(), static_cast<size_t>(picture.width) * picture.height * channels) << file;
     }
 }
 

@@ -11,6 +11,7 @@
 
 int main(int argc, char** argv) {
     const double seconds = argc > 1 ? std::atof(argv[1]) : 136.0;
+    startMusicDecode();  // as the demo's main does, first thing
     initMusic();
     playMusic();
     std::this_thread::sleep_for(std::chrono::duration<double>(seconds));

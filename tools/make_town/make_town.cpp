@@ -4,8 +4,6 @@
 //                         and <folder>/tex/*.png
 //
 // Everything is generated from fixed seeds, so two runs write the same bytes.
-#include <IL/il.h>
-
 #include <filesystem>
 #include <iostream>
 #include <string>
@@ -50,7 +48,6 @@ int main(int argc, char** argv) {
     std::error_code error;
     std::filesystem::create_directories(folder + "/scene", error);
     std::filesystem::create_directories(folder + "/tex", error);
-    ilInit();
     bool ok = writeScene(buildTown(), folder, "main2.DAE") && writeScene(buildStreetCorner(), folder, "StreetScene.DAE");
     return ok ? 0 : 1;
 }

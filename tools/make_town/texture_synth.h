@@ -65,5 +65,5 @@ float mix(float a, float b, float t);
 bool writeMaterialMaps(const std::string& folder, const std::string& name, const Picture& picture,
                        float reliefTexels);
 
-// RGB or grey 8-bit PNG, rows top first.
+// RGB, RGBA or grey 8-bit PNG, rows top first, stored without compression.
 bool savePng(const std::string& path, int size, int channels, const std::vector<std::uint8_t>& bytes);
