@@ -67,7 +67,9 @@ std::string captureUsage() {
            "                    channel 3 or below), measured at full size, and the worst;\n"
            "                    and its grey (median, mean, share at 128 or more, the\n"
            "                    brightest 1 % over the median) and the ground's\n"
-           "                    brightest 1 % over its median\n"
+           "                    brightest 1 % over its median; and, with a sculpture\n"
+           "                    in front of the eye, the mean grey of its visible\n"
+           "                    pixels over the rest's\n"
            "Ticks are 1/50 s of demo time.\n";
 }
 
