@@ -258,10 +258,11 @@ void addShaderCases(std::vector<BadInput>& cases) {
                          {{"__compiled successfully.", 8}}});
         cases.back().uniformsAgainstGood = true;
     }
-    // One uniform each of the stages that have any, made a constant: the stage
-    // links, the lookup finds nothing and prints -1 as an unsigned number. Each
-    // is one that no other stage of its program declares, or the program would
-    // keep it. The motion blur's vertex stage has no uniform to lose.
+    // One uniform of each program, made a constant: the stage links, the
+    // lookup finds nothing and prints -1 as an unsigned number. Each is one
+    // that no other stage of its program declares, or the program would keep
+    // it, and none is a sampler, which cannot be a constant; the motion
+    // blur's and the bloom's fragment stages have no such uniform left.
     struct Lacking {
         const char* file;
         const char* uniform;
@@ -269,9 +270,8 @@ void addShaderCases(std::vector<BadInput>& cases) {
     };
     const Lacking lacking[] = {{"PVL_Tex.vert", "modelMatrix", 0},
                                {"PVL_Tex.frag", "mat_diffuse", 4},
-                               {"motionBlur.frag", "ivpMatrix", 22},
+                               {"motionBlur.vert", "ivpMatrix", 22},
                                {"pureQuad.vert", "offset", 30},
-                               {"bloom.frag", "horizontal", 26},
                                {"bloom.vert", "width", 28}};
     for (const auto& [fileName, uniform, index] : lacking) {
         const std::string file = fileName, name = uniform, path = shaderPath(file);

@@ -131,10 +131,16 @@ TEST_F(ShaderProgramsTest, AStageThatFailsToCompileIsLeftOutAndItsUniformsAreLos
     EXPECT_EQ(linesStartingWith(out, "Attribute ").size(), 8u);
     std::vector<std::string> uniforms = linesStartingWith(out, "Uniform ");
     ASSERT_EQ(uniforms.size(), 31u);
-    // Rows 25 to 30 belong to the bloom program, whose fragment stage is gone.
+    // Rows 25 to 30 belong to the bloom program, whose fragment stage is gone:
+    // what only that stage declared (texColor, row 25) is lost; what its
+    // vertex stage reads as well may stay, as the linker finds it used.
     for (size_t i = 0; i < uniforms.size(); ++i) {
         bool lost = uniforms[i].find("4294967295") != std::string::npos;
-        EXPECT_EQ(lost, i >= 24 && i < 30) << uniforms[i];
+        if (i == 24) {
+            EXPECT_TRUE(lost) << uniforms[i];
+        } else if (i < 24 || i >= 30) {
+            EXPECT_FALSE(lost) << uniforms[i];
+        }
     }
     EXPECT_EQ(attachedShaderCount(bloomProgram.name), 1);
 }
@@ -510,8 +516,10 @@ GLuint solid(unsigned char r, unsigned char g, unsigned char b) { return makeTex
 TEST_F(ShaderProgramsTest, SceneColourIsTheColourMapOnlyWhenTexturedColorIsSet) {
     SceneSquare s;
     // The colour map tints the material's diffuse colour; without the flag
-    // the material's own colour shows.
+    // the material's own colour shows. A dim lamp: a bright one this close
+    // burns every channel towards white.
     s.diffuse = Vec3{0.1f, 0.8f, 0.1f};
+    s.lightDiffuse = Vec3{0.3f, 0.3f, 0.3f};
     Pixels plain = drawSquare(s);
     EXPECT_GT(channel(plain, 512, 384, 1), channel(plain, 512, 384, 0) + 40);
     s.color = solid(230, 20, 20);
