@@ -29,12 +29,12 @@
 #include "app/frame_loop.h"
 #include "audio/music_player.h"
 #include "import/scene.h"
-#include "platform/run_state.h"
-#include "shading/shader_bindings.h"
 #include "platform/frame_size.h"
 #include "platform/platform.h"
+#include "platform/run_state.h"
 #include "render/frame_matrices.h"
 #include "render/render_targets.h"
+#include "shading/shader_bindings.h"
 #include "capture_context.h"
 #include "capture_plan.h"
 #include "frame_image.h"
@@ -96,6 +96,16 @@ void dropHeldReport() {
     capture.consoleBuffer = nullptr;
 }
 
+// m·(x, y, z, w) of a column-major matrix.
+struct Clip {
+    float x, y, z, w;
+};
+Clip transform(const Mat4& matrix, float x, float y, float z, float w) {
+    const float* m = matrix.m;
+    return Clip{m[0] * x + m[4] * y + m[8] * z + m[12] * w, m[1] * x + m[5] * y + m[9] * z + m[13] * w,
+                m[2] * x + m[6] * y + m[10] * z + m[14] * w, m[3] * x + m[7] * y + m[11] * z + m[15] * w};
+}
+
 // The scene's depth of the frame just drawn, bottom row first as GL has it.
 std::vector<float> sceneDepth() {
     std::vector<float> depth(static_cast<size_t>(frameSize.width) * frameSize.height);
@@ -112,26 +122,24 @@ std::vector<float> sceneDepth() {
 std::vector<uint8_t> groundMask(const std::vector<float>& depth) {
     const int w = frameSize.width, h = frameSize.height;
     const Mat4 clipToWorld = inverse(multiply(frameMatrices.projection, frameMatrices.view));
-    const float* m = clipToWorld.m;
     std::vector<uint8_t> mask(depth.size(), 0);
     for (int y = 0; y < h; ++y) {
         for (int x = 0; x < w; ++x) {
             const float d = depth[static_cast<size_t>(y) * w + x];
             if (d >= 1.0f) continue;  // the sky's far plane
             const float cx = (x + 0.5f) / w * 2.0f - 1.0f, cy = (y + 0.5f) / h * 2.0f - 1.0f, cz = d * 2.0f - 1.0f;
-            const float z = m[2] * cx + m[6] * cy + m[10] * cz + m[14];
-            const float wc = m[3] * cx + m[7] * cy + m[11] * cz + m[15];
-            if (z / wc < kGroundHeight) mask[static_cast<size_t>(h - 1 - y) * w + x] = 1;
+            const Clip world = transform(clipToWorld, cx, cy, cz, 1.0f);
+            if (world.z / world.w < kGroundHeight) mask[static_cast<size_t>(h - 1 - y) * w + x] = 1;
         }
     }
     return mask;
 }
 
-// The sculptures' corners in the model's own coordinates (x, y, z after
-// one another): the last meshes of the main scene, read back from their
-// position buffers once, and each one's middle.
+// The sculptures' corners in the model's own coordinates, three to a
+// triangle: the last meshes of the main scene, read back from their position
+// buffers once, and each one's middle.
 struct Sculpture {
-    std::vector<float> corners;
+    std::vector<Vec3> corners;
     Vec3 middle;
 };
 std::vector<Sculpture> sculptures;
@@ -142,18 +150,16 @@ void readSculptures() {
     const size_t count = std::min(static_cast<size_t>(RunState{}.hiddenMeshCount), meshes.size());
     for (size_t i = meshes.size() - count; i < meshes.size(); ++i) {
         Sculpture piece;
-        piece.corners.resize(static_cast<size_t>(meshes[i].vertexCount) * 3);
+        piece.corners.resize(meshes[i].vertexCount);
         GLint buffer = 0;
         glBindVertexArray(meshes[i].vertexArray);
         glGetVertexAttribiv(kPositionAttribute, GL_VERTEX_ATTRIB_ARRAY_BUFFER_BINDING, &buffer);
         glBindBuffer(GL_ARRAY_BUFFER, static_cast<GLuint>(buffer));
-        glGetBufferSubData(GL_ARRAY_BUFFER, 0, static_cast<GLsizeiptr>(piece.corners.size() * sizeof(float)),
+        glGetBufferSubData(GL_ARRAY_BUFFER, 0, static_cast<GLsizeiptr>(piece.corners.size() * sizeof(Vec3)),
                            piece.corners.data());
         Vec3 sum{};
-        for (size_t k = 0; k + 2 < piece.corners.size(); k += 3) {
-            sum = sum + Vec3{piece.corners[k], piece.corners[k + 1], piece.corners[k + 2]};
-        }
-        piece.middle = sum * (3.0f / std::max<float>(static_cast<float>(piece.corners.size()), 3.0f));
+        for (const Vec3& c : piece.corners) sum = sum + c;
+        piece.middle = sum / std::max(static_cast<float>(piece.corners.size()), 1.0f);
         sculptures.push_back(std::move(piece));
     }
     glBindBuffer(GL_ARRAY_BUFFER, 0);
@@ -168,33 +174,29 @@ std::vector<uint8_t> subjectMask(const std::vector<float>& depth) {
     if (sculptures.empty() && mainScene != nullptr) readSculptures();
     const int w = frameSize.width, h = frameSize.height;
     std::vector<uint8_t> mask;
-    const float* mv = frameMatrices.modelView.m;
     const Sculpture* nearest = nullptr;
     float nearestDistance = 1e30f;
     for (const Sculpture& piece : sculptures) {
-        const Vec3 c = piece.middle;
-        const Vec3 e{mv[0] * c.x + mv[4] * c.y + mv[8] * c.z + mv[12], mv[1] * c.x + mv[5] * c.y + mv[9] * c.z + mv[13],
-                     mv[2] * c.x + mv[6] * c.y + mv[10] * c.z + mv[14]};
-        if (e.z < 0.0f && length(e) < nearestDistance) {
-            nearestDistance = length(e);
+        const Clip eye = transform(frameMatrices.modelView, piece.middle.x, piece.middle.y, piece.middle.z, 1.0f);
+        const float distance = length(Vec3{eye.x, eye.y, eye.z});
+        if (eye.z < 0.0f && distance < nearestDistance) {
+            nearestDistance = distance;
             nearest = &piece;
         }
     }
     if (nearest == nullptr) return mask;
     mask.assign(depth.size(), 0);
-    const float* m = frameMatrices.modelViewProjection.m;
-    const std::vector<float>& p = nearest->corners;
-    for (size_t k = 0; k + 8 < p.size(); k += 9) {
+    const std::vector<Vec3>& p = nearest->corners;
+    for (size_t k = 0; k + 2 < p.size(); k += 3) {
         float sx[3], sy[3], sz[3];
         bool inFront = true;
-        for (int v = 0; v < 3; ++v) {
-            const float* q = &p[k + 3 * v];
-            const float cw = m[3] * q[0] + m[7] * q[1] + m[11] * q[2] + m[15];
-            inFront = inFront && cw > 1e-3f;
+        for (int v = 0; v < 3 && inFront; ++v) {
+            const Clip c = transform(frameMatrices.modelViewProjection, p[k + v].x, p[k + v].y, p[k + v].z, 1.0f);
+            inFront = c.w > 1e-3f;
             if (!inFront) break;
-            sx[v] = (0.5f + 0.5f * (m[0] * q[0] + m[4] * q[1] + m[8] * q[2] + m[12]) / cw) * w;
-            sy[v] = (0.5f + 0.5f * (m[1] * q[0] + m[5] * q[1] + m[9] * q[2] + m[13]) / cw) * h;  // bottom row 0
-            sz[v] = 0.5f + 0.5f * (m[2] * q[0] + m[6] * q[1] + m[10] * q[2] + m[14]) / cw;
+            sx[v] = (0.5f + 0.5f * c.x / c.w) * w;
+            sy[v] = (0.5f + 0.5f * c.y / c.w) * h;  // bottom row 0
+            sz[v] = 0.5f + 0.5f * c.z / c.w;
         }
         if (!inFront) continue;
         const float area = (sx[1] - sx[0]) * (sy[2] - sy[0]) - (sx[2] - sx[0]) * (sy[1] - sy[0]);
