@@ -36,6 +36,20 @@ MeshBuilder& SceneModel::part(const std::string& name, int material) {
     return parts.back().mesh;
 }
 
+void SceneModel::mergeSharedMaterials(std::size_t endPart) {
+    std::deque<Part> merged;
+    for (std::size_t i = 0; i < parts.size(); ++i) {
+        Part& p = parts[i];
+        auto first = std::find_if(merged.begin(), merged.end(), [&](const Part& m) { return m.material == p.material; });
+        if (i < endPart && first != merged.end()) {
+            first->mesh.append(p.mesh);
+        } else {
+            merged.push_back(std::move(p));
+        }
+    }
+    parts = std::move(merged);
+}
+
 ColladaDocument SceneModel::document() const {
     ColladaDocument doc;
     doc.authoringTool = "Tarnwick make_town";

@@ -72,6 +72,12 @@ struct SceneModel {
     // the reference stays valid for the model's life.
     MeshBuilder& part(const std::string& name, int material);
 
+    // Parts [0, endPart) that share a material become one part, at the place
+    // of the first of them, the later ones' triangles after its own. Each part
+    // the demo loads decodes and uploads its three pictures again, so parts
+    // that differ in nothing the renderer sees are one load, not several.
+    void mergeSharedMaterials(std::size_t endPart);
+
     // Everything shifted by originOffset, ready for the writer.
     ColladaDocument document() const;
     std::size_t vertexCount() const;

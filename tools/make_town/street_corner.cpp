@@ -12,7 +12,7 @@ SceneModel buildStreetCorner() {
         TextureRecipe r;
         r.name = name;
         r.pattern = pattern;
-        r.size = 512;
+        r.size = 128;  // the demo loads this scene but never draws it: small pictures serve
         r.seed = seed;
         r.base = a;
         r.second = b;
@@ -86,6 +86,7 @@ SceneModel buildStreetCorner() {
     addLampPost(*a.iron, *a.glass, Placement{Vec3{255.0f, -10.0f, 6.0f}, 0.0f});
     addBench(model.part("bench", oak), *a.iron, Placement{Vec3{-420.0f, 0.0f, 6.0f}, 0.0f});
 
+    model.mergeSharedMaterials(model.parts.size());
     addMarker(model.part("centroid_marker", marker), Vec3{0.0f, 0.0f, 0.0f});
     return model;
 }

@@ -195,7 +195,26 @@ bool writeMaterialMaps(const std::string& folder, const std::string& name, const
             if (normalChannels == 4) normal[i * normalChannels + 3] = toByte(pic.gloss[i]);
         }
     }
+    // The scene reads the height map only for its mean (its last mip level);
+    // the relief itself rides in the normal map's blue. So the height map is
+    // stored already halved down to a few texels, the way the mip chain
+    // would halve it: the mean is the same, and start-up no longer decodes,
+    // uploads and halves a full-size picture for one value.
+    int heightSize = n;
+    while (heightSize > kHeightMapSize) {
+        int half = heightSize / 2;
+        std::vector<std::uint8_t> halved(static_cast<size_t>(half) * half);
+        for (int y = 0; y < half; ++y) {
+            for (int x = 0; x < half; ++x) {
+                const std::uint8_t* row = &height[static_cast<size_t>(2 * y) * heightSize + 2 * x];
+                halved[static_cast<size_t>(y) * half + x] =
+                    static_cast<std::uint8_t>((row[0] + row[1] + row[heightSize] + row[heightSize + 1] + 2) / 4);
+            }
+        }
+        height.swap(halved);
+        heightSize = half;
+    }
     std::string base = folder + "/" + name;
     return savePng(base + "_color.png", n, colorChannels, color) && savePng(base + "_normal.png", n, normalChannels, normal) &&
-           savePng(base + "_height.png", n, 1, height);
+           savePng(base + "_height.png", heightSize, 1, height);
 }

@@ -10,7 +10,8 @@
 // frames is towards decreasing v (up in the picture); the part out of the
 // surface follows from those two. Its blue channel is the height map again,
 // so that the scene shader reads relief and bend in one lookup.
-// The height map is grey: white is high.
+// The height map is grey: white is high; it is stored small, as only its
+// mean is read.
 #pragma once
 
 #include <cstdint>
@@ -59,7 +60,11 @@ float clamp01(float v);
 float smoothstep(float edge0, float edge1, float v);
 float mix(float a, float b, float t);
 
-// Writes name_color.png, name_normal.png and name_height.png into folder.
+// The height map's size: only its mean is ever read.
+constexpr int kHeightMapSize = 16;
+
+// Writes name_color.png, name_normal.png and name_height.png into folder;
+// the height map halved down to kHeightMapSize.
 // reliefTexels: how many texels of surface a full step from black to white in
 // the height field stands for; larger gives steeper normals.
 bool writeMaterialMaps(const std::string& folder, const std::string& name, const Picture& picture,

@@ -505,6 +505,7 @@ SceneModel buildTown() {
     addSculptures(model);
     for (const Vec3& spot : kSculptureSpots) model.night.footings.push_back(Footing{spot, spot, 18.0f, 22.0f, Shading::kItself});
     bakeNightLight(model, firstSculpture, model.parts.size(), kSculptureLight);
+    model.mergeSharedMaterials(firstSculpture);
     addMarker(model.part("centroid_marker", town.m.marker), Vec3{0.0f, 0.0f, 0.0f});
     return model;
 }
