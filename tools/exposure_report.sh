@@ -58,7 +58,7 @@ awk -v street="$street" -v visits="$visits" '
     }
     # The median of the street frames ground figures.
     for (i = 1; i <= streetFrames; i++) for (j = i + 1; j <= streetFrames; j++) if (grounds[j] < grounds[i]) { t = grounds[i]; grounds[i] = grounds[j]; grounds[j] = t }
-    if (subjects != "") printf "the sculpture against the rest of its frame, mean grey of its visible pixels over the rest's:%s\n", subjects
+    if (subjects != "") printf "the sculpture against the rest of its frame, mean grey of its visible pixels over that of the rest:%s\n", subjects
     if (streetFrames) printf "street frames: %d, the ground'"'"'s brightest 1 %% over its median: median %.2f (%.2f to %.2f)\n", streetFrames, (grounds[int((streetFrames + 1) / 2)] + grounds[int(streetFrames / 2) + 1]) / 2, grounds[1], grounds[streetFrames]
   }' <<<"$report"
 ! grep -q '  over$' <<<"$report"
