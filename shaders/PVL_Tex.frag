@@ -86,27 +86,28 @@ out vec4 fragColor;
 
 // The walking lamp: warm, strong close by, and a pool of light a few metres
 // across round it: the fall-off of a small light, windowed so that it has
-// gone by kLampReach (3.6 m at the model's 50 units to the metre) and ends
+// gone by kLampReach (3 m at the model's 50 units to the metre) and ends
 // with no slope, so no edge shows. Beyond that the square keeps the night's
 // blue, and what the lamp visits is the brightest thing there.
 const vec3 kLampColour = vec3(1.0, 0.8, 0.58);
 const float kLampStrength = 5.0;
-const float kLampHalfDistance = 50.0;
-const float kLampReach = 180.0;
+const float kLampHalfDistance = 35.0;
+const float kLampReach = 150.0;
 
 // The night, in units of "light_ambient": the sky's glow from above, the
 // ground's faint bounce from below, and the moon (world direction towards it,
 // matching the moon in the sky dome).
-const vec3 kSkyGlow = vec3(0.3, 0.42, 0.8);
-const vec3 kGroundBounce = vec3(0.07, 0.07, 0.08);
+const vec3 kSkyGlow = vec3(0.42, 0.59, 1.12);
+const vec3 kGroundBounce = vec3(0.1, 0.1, 0.11);
 const vec3 kNightMiddle = 0.5 * (kSkyGlow + kGroundBounce);
 const vec3 kNightSlope = 0.5 * (kSkyGlow - kGroundBounce);
-const vec3 kMoonColour = vec3(0.34, 0.5, 0.88);
+const vec3 kMoonColour = vec3(0.48, 0.7, 1.23);
 const vec3 kMoonDirection = vec3(0.4755, 0.7946, 0.3774);
 
 // The town's lamps: sodium-warm, the colour of their glass; a w of 1 is
-// about twice the night's light.
-const vec3 kStreetLight = vec3(1.6, 1.05, 0.55);
+// about as bright as the night's light on the ground, and the pool right
+// under a post's shade reaches some twenty times that.
+const vec3 kStreetLight = vec3(0.96, 0.63, 0.33);
 
 // The haze (its amount comes from the vertex shader) veils what is far off
 // in the colour of the sky dome's picture below the horizon.

@@ -556,9 +556,9 @@ TEST_F(ShaderProgramsTest, FarSurfacesFadeIntoTheHazesBlue) {
 
 // The walking lamp lights a pool round it, not the whole square: a surface
 // facing it from 8 m off (400 units) takes less of its light than of the
-// night's, while 1 m off its light is many times the night's. Compared
-// through the exposure and the filmic curve, which keep the order of what
-// goes in: night and lamp against a night twice (nine times) as strong.
+// night's, while 1 m off its light is more than four times the night's.
+// Compared through the exposure and the filmic curve, which keep the order of
+// what goes in: night and lamp against a night twice (five times) as strong.
 TEST_F(ShaderProgramsTest, TheWalkingLampLightsAPoolNotTheWholeSquare) {
     auto green = [](float lampDistance, float lamp, float night) {
         SceneSquare s;
@@ -571,7 +571,7 @@ TEST_F(ShaderProgramsTest, TheWalkingLampLightsAPoolNotTheWholeSquare) {
         return channel(drawSquare(s), 512, 384, 1);
     };
     EXPECT_LT(green(400, 0.5f, 0.1f), green(400, 0.0f, 0.2f)) << "8 m off, the lamp outshines the night";
-    EXPECT_GT(green(50, 0.5f, 0.1f), green(50, 0.0f, 0.9f)) << "1 m off, the lamp hardly lights";
+    EXPECT_GT(green(50, 0.5f, 0.1f), green(50, 0.0f, 0.5f)) << "1 m off, the lamp hardly lights";
 }
 
 // The baked light: below 0 the shade at something's foot dims the night,

@@ -21,7 +21,7 @@ namespace {
 const float kLampEdge = 90.0f;    // longest edge left in a lamp's pool on the ground (twice that on walls)
 const int kMostCuts = 16;
 const float kShadeDepth = 0.75f;  // how much of the night's light the very foot of a thing loses
-const float kBrightest = 14.0f;   // w close to a lamp
+const float kBrightest = 24.0f;   // w close to a lamp
 
 // Parts whose big flat triangles a pool of light or a small shade would
 // smear: the ground, the pavements and the walls.

@@ -295,7 +295,7 @@ LampLight addLampPost(MeshBuilder& iron, MeshBuilder& glass, const Placement& at
     appendPlaced(iron, post, at);
     appendPlaced(glass, lamp, at);
     // High up, under a reflector: a pool round the post, dark between two posts.
-    return LampLight{placePoint(at, Vec3{0.0f, 0.0f, 273.0f}), 240.0f, 100.0f, 380.0f, 28.0f};
+    return LampLight{placePoint(at, Vec3{0.0f, 0.0f, 273.0f}), 300.0f, 100.0f, 380.0f, 40.0f};
 }
 
 Footing lampPostFooting(Vec3 base) { return Footing{base, base, 13.0f, 30.0f, Shading::kAround}; }
