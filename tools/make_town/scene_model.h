@@ -69,13 +69,15 @@ struct SceneModel {
     int addPlainMaterial(const std::string& name, Vec3 ambient, Vec3 diffuse, Vec3 specular, float shininess);
 
     // The part with this name, created (at the end of the file order) on first use;
-    // the reference stays valid for the model's life.
+    // the reference stays valid as parts are added, until mergeSharedMaterials.
     MeshBuilder& part(const std::string& name, int material);
 
     // Parts [0, endPart) that share a material become one part, at the place
     // of the first of them, the later ones' triangles after its own. Each part
     // the demo loads decodes and uploads its three pictures again, so parts
     // that differ in nothing the renderer sees are one load, not several.
+    // It moves every part: references from part() do not hold afterwards, and
+    // a merged part's name is gone.
     void mergeSharedMaterials(std::size_t endPart);
 
     // Everything shifted by originOffset, ready for the writer.
