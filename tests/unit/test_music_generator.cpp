@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <filesystem>
 #include <iostream>
 #include <string>
 #include <vector>
@@ -118,6 +119,9 @@ TEST_F(MusicGenerator, IsDeterministic) {
     // A second run, into a scratch folder, must write the very bytes that the
     // build's run wrote into the run folder.
     const std::string scratch = makeScratchDir("music");
+    // An option is not a folder: asking for help writes nothing.
+    ProcessResult help = runProgram(MAKE_MUSIC_BINARY, scratch, 30.0, {}, {"--help"});
+    EXPECT_TRUE(help.exited && help.exitCode == 0 && std::filesystem::is_empty(scratch)) << help.output;
     ProcessResult run = runProgram(MAKE_MUSIC_BINARY, scratch, 120.0, {}, {scratch});
     ASSERT_TRUE(run.exited && run.exitCode == 0) << run.output;
     const std::string ours = readFile(scratch + "/sound/Quillon.mp3");

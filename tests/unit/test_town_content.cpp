@@ -18,6 +18,7 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/platform.h"
@@ -873,6 +874,12 @@ std::map<std::string, std::string> filesUnder(const std::string& folder) {
 
 TEST(TownGenerator, TwoRunsWriteTheSameBytes) {
     std::string first = makeScratchDir("town-a"), second = makeScratchDir("town-b");
+    // Options are not folders: asking for help writes nothing.
+    for (const auto& [option, exitCode] : {std::pair<std::string, int>{"--help", 0}, {"--bogus", 2}}) {
+        ProcessResult run = runProgram(MAKE_TOWN_BINARY, first, 30.0, {}, {option});
+        EXPECT_TRUE(run.exited && run.exitCode == exitCode) << option << ": " << run.output;
+    }
+    EXPECT_TRUE(std::filesystem::is_empty(first));
     for (const std::string& folder : {first, second}) {
         ProcessResult run = runProgram(MAKE_TOWN_BINARY, folder, 300.0, {}, {folder});
         ASSERT_TRUE(run.exited) << run.output;

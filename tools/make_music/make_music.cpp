@@ -11,15 +11,18 @@
 #include <fstream>
 #include <iomanip>
 #include <iostream>
+#include <string>
 #include <system_error>
 
 #include "mp3_encoder.h"
 #include "song.h"
 
 int main(int argc, char** argv) {
-    if (argc != 2) {
+    // An option is never a folder: "--help" would otherwise become one.
+    const std::string argument = argc == 2 ? argv[1] : "";
+    if (argc != 2 || argument.empty() || argument[0] == '-') {
         std::cout << "usage: make_music <output folder>" << std::endl;
-        return 2;
+        return argument == "--help" || argument == "-h" ? 0 : 2;
     }
     const auto started = std::chrono::steady_clock::now();
 
@@ -35,7 +38,7 @@ int main(int argc, char** argv) {
 
     // Written beside the target and renamed, so a failed run never leaves a
     // half-written track that looks up to date.
-    const std::filesystem::path folder = std::filesystem::path(argv[1]) / "sound";
+    const std::filesystem::path folder = std::filesystem::path(argument) / "sound";
     std::error_code error;
     std::filesystem::create_directories(folder, error);
     const std::filesystem::path target = folder / "Quillon.mp3";

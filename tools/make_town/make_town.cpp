@@ -40,11 +40,13 @@ bool writeScene(const SceneModel& model, const std::string& folder, const std::s
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 2) {
+    // An option is never a folder: "--help" would otherwise become one.
+    const std::string argument = argc == 2 ? argv[1] : "";
+    if (argc != 2 || argument.empty() || argument[0] == '-') {
         std::cout << "usage: make_town <output folder>" << std::endl;
-        return 2;
+        return argument == "--help" || argument == "-h" ? 0 : 2;
     }
-    std::string folder = argv[1];
+    const std::string& folder = argument;
     std::error_code error;
     std::filesystem::create_directories(folder + "/scene", error);
     std::filesystem::create_directories(folder + "/tex", error);
