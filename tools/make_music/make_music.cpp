@@ -20,7 +20,7 @@
 int main(int argc, char** argv) {
     // An option is never a folder: "--help" would otherwise become one.
     const std::string argument = argc == 2 ? argv[1] : "";
-    if (argc != 2 || argument.empty() || argument[0] == '-') {
+    if (argument.empty() || argument[0] == '-') {
         std::cout << "usage: make_music <output folder>" << std::endl;
         return argument == "--help" || argument == "-h" ? 0 : 2;
     }

@@ -41,12 +41,11 @@ bool writeScene(const SceneModel& model, const std::string& folder, const std::s
 
 int main(int argc, char** argv) {
     // An option is never a folder: "--help" would otherwise become one.
-    const std::string argument = argc == 2 ? argv[1] : "";
-    if (argc != 2 || argument.empty() || argument[0] == '-') {
+    const std::string folder = argc == 2 ? argv[1] : "";
+    if (folder.empty() || folder[0] == '-') {
         std::cout << "usage: make_town <output folder>" << std::endl;
-        return argument == "--help" || argument == "-h" ? 0 : 2;
+        return folder == "--help" || folder == "-h" ? 0 : 2;
     }
-    const std::string& folder = argument;
     std::error_code error;
     std::filesystem::create_directories(folder + "/scene", error);
     std::filesystem::create_directories(folder + "/tex", error);
